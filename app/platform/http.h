@@ -1,0 +1,45 @@
+// HTTP requests and downloads, with completions on one background "URL-loading" thread.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kestrova {
+
+struct HttpRequest {
+  std::string method = "GET";
+  std::string url;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::optional<std::string> body;
+  double timeoutSeconds = 60.0;
+};
+
+// The outcome of a request. `error` is the transport error's description (refused, timed out,
+// unsupported scheme...); the status code is informative only: the app decides on bodies.
+struct HttpResponse {
+  std::optional<std::string> error;
+  long statusCode = 0;
+  std::optional<std::string> body;  // absent when the transfer failed or nothing arrived
+};
+
+// The outcome of a download. On success `file` names a temporary file that the completion may
+// move away; whatever is still there when the completion returns is deleted.
+struct DownloadResult {
+  std::optional<std::string> error;
+  std::optional<std::string> file;
+};
+
+class Http {
+ public:
+  virtual ~Http() = default;
+  // Starts the request and returns at once. `done` runs once, on the URL-loading thread.
+  virtual void send(HttpRequest request, std::function<void(HttpResponse)> done) = 0;
+  // Starts a download to a temporary file and returns at once. `done` runs once, on the
+  // URL-loading thread.
+  virtual void download(HttpRequest request, std::function<void(DownloadResult)> done) = 0;
+};
+
+}  // namespace kestrova

@@ -1,0 +1,79 @@
+// The one controller: owns the status item, the poll timer, the engine state and the dashboard.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/engine/engine_status.h"
+#include "app/platform/main_loop.h"
+#include "app/platform/ui.h"
+#include "app/update/release.h"
+
+namespace kestrova {
+
+class DashboardWindow;
+
+inline constexpr double kPollInterval = 5.0;
+
+// Lives in a shared_ptr so that timers and replies can hold it weakly.
+class AppDelegate final : public AppHandler, public std::enable_shared_from_this<AppDelegate> {
+ public:
+  [[nodiscard]] static std::shared_ptr<AppDelegate> create();
+  ~AppDelegate() override;
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
+
+  // Platform callbacks.
+  void applicationDidFinishLaunching() override;
+  [[nodiscard]] bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+  [[nodiscard]] bool applicationShouldTerminateAfterLastWindowClosed() override;
+  // Menu actions by selector name.
+  void perform(std::string_view action) override;
+
+  void applyStatusAppearance(EngineStatus status);
+  void poll();
+  void rebuildMenu();
+
+  // Menu actions.
+  void openDashboard();
+  void openDashboardInBrowser();
+  void checkForUpdates();
+  void startEngine();
+  void stopEngine();
+  void restartEngine();
+  void chooseMediaFolder();
+  void showPassword();
+  void showLogs();
+  void diagnostics();
+  void help();
+  void toggleAgent();
+  void quit();
+
+  void runUpdateCheck(bool quiet);
+  void offerUpdate(const Updater::Release& release);
+  void beginUpdate(const Updater::Release& release);
+  void firstRun();
+  // The shared simple alert: message, informative text and one "OK" button.
+  void alert(const std::string& message, const std::string& informative);
+
+  [[nodiscard]] EngineStatus status() const { return status_; }
+  [[nodiscard]] const std::string& lastNow() const { return lastNow_; }
+  [[nodiscard]] DashboardWindow& dashboard() const { return *dashboard_; }
+
+ private:
+  AppDelegate();
+  void applyReport(const StatusReport& report);
+  void scheduleUpdateChecks();
+  void checkAgentAtStartup();
+
+  std::unique_ptr<StatusItem> statusItem_;
+  std::unique_ptr<Timer> timer_;
+  EngineStatus status_ = EngineStatus::offline;
+  std::string lastNow_;
+  std::shared_ptr<DashboardWindow> dashboard_;
+  // True from "Update Now" until the download and verification have ended.
+  bool updateInProgress_ = false;
+};
+
+}  // namespace kestrova

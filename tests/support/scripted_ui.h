@@ -1,0 +1,90 @@
+// A Ui double: records what the core shows and answers alerts and panels from scripts.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/platform/ui.h"
+#include "tests/support/virtual_loop.h"
+
+namespace kestrova::testing {
+
+struct ScriptedAnswer {
+  int response = kAlertFirstButton;
+  std::optional<std::string> fieldText;  // absent: the field keeps its initial text
+  double heldFor = 0;  // virtual seconds the alert stays open before the answer
+};
+
+struct FakeStatusItem final : StatusItem {
+  bool supportsSymbols = true;
+  std::string symbol;
+  std::string accessibility;
+  std::string title;
+  Menu menu;
+  int menuSets = 0;
+  int appearanceSets = 0;
+  bool appearsDisabled = false;
+
+  bool setSymbol(const std::string& name, const std::string& description) override;
+  void setTitle(const std::string& text) override;
+  void setMenu(const Menu& newMenu) override;
+  void setAppearsDisabled(bool disabled) override { appearsDisabled = disabled; }
+};
+
+struct FakeWebWindow final : WebWindow {
+  explicit FakeWebWindow(WebWindowDelegate& owner) : delegate(owner) {}
+  WebWindowDelegate& delegate;
+  std::vector<std::string> loads;
+  int broughtToFront = 0;
+  bool visible = false;
+
+  void load(const std::string& url, double timeoutSeconds) override;
+  void bringToFront() override;
+  [[nodiscard]] bool isVisible() const override { return visible; }
+};
+
+class ScriptedUi final : public Ui {
+ public:
+  explicit ScriptedUi(VirtualLoop& loop) : loop_(loop) {}
+
+  // Scripts.
+  std::deque<ScriptedAnswer> answers;               // unscripted alerts answer the first button
+  std::deque<std::optional<std::string>> folders;   // unscripted panels are cancelled
+  bool statusSymbolsAvailable = true;
+
+  // What the core did.
+  std::vector<AlertSpec> alerts;
+  std::vector<FolderPanelSpec> panels;
+  std::optional<Menu> mainMenu;
+  bool regularPolicy = false;
+  int activations = 0;
+  bool terminated = false;
+  std::optional<std::string> pasteboard;
+  int pasteboardWrites = 0;
+  std::vector<std::string> openedURLs;
+  std::vector<std::string> revealedFiles;
+  std::vector<WebWindowSpec> webWindowSpecs;
+  FakeStatusItem* statusItem = nullptr;  // owned by the core once created
+  FakeWebWindow* webWindow = nullptr;    // owned by the core once created
+
+  void setRegularActivationPolicy() override { regularPolicy = true; }
+  void setMainMenu(const Menu& menu) override { mainMenu = menu; }
+  int run(AppHandler& handler) override;
+  void activate() override { ++activations; }
+  void terminate() override { terminated = true; }
+  AlertAnswer runAlert(const AlertSpec& alert) override;
+  [[nodiscard]] std::optional<std::string> chooseFolder(const FolderPanelSpec& panel) override;
+  [[nodiscard]] std::unique_ptr<StatusItem> createStatusItem() override;
+  [[nodiscard]] std::unique_ptr<WebWindow> createWebWindow(const WebWindowSpec& spec,
+                                                           WebWindowDelegate& delegate) override;
+  void setPasteboardText(const std::string& text) override;
+  bool openURL(const std::string& url) override;
+  void revealFile(const std::string& path) override { revealedFiles.push_back(path); }
+
+ private:
+  VirtualLoop& loop_;
+};
+
+}  // namespace kestrova::testing

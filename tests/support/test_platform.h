@@ -1,0 +1,43 @@
+// Everything a test needs to run the core: a sandboxed home, virtual time, a scripted Ui, a fake
+// host, real HTTP and real processes, installed as the platform for the test's lifetime.
+#pragma once
+
+#include <memory>
+
+#include "app/platform/curl_http.h"
+#include "app/platform/platform.h"
+#include "app/platform/posix_command_runner.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/sandbox.h"
+#include "tests/support/scripted_ui.h"
+#include "tests/support/virtual_loop.h"
+
+namespace kestrova::testing {
+
+// The stand-in programs of the built bundle (launchctl, security, spctl ...), for tests that
+// drive the real stand-ins instead of the Mac's tools.
+[[nodiscard]] Tools standinTools();
+
+class TestPlatform {
+ public:
+  // `runner` replaces the real command runner (a scripted one); it must outlive this object.
+  explicit TestPlatform(Tools tools = Tools{}, CommandRunner* runner = nullptr);
+  ~TestPlatform();
+  TestPlatform(const TestPlatform&) = delete;
+  TestPlatform& operator=(const TestPlatform&) = delete;
+
+  Sandbox sandbox;
+  VirtualLoop loop;
+  ScriptedUi ui{loop};
+  FakeHost host{sandbox.home()};
+  PosixCommandRunner realRunner;
+  std::unique_ptr<CurlHttp> http = std::make_unique<CurlHttp>();
+
+  [[nodiscard]] Platform& get() { return *platform_; }
+
+ private:
+  std::unique_ptr<Platform> platform_;
+  std::unique_ptr<ScopedPlatform> installed_;
+};
+
+}  // namespace kestrova::testing
