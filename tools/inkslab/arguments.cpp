@@ -1,8 +1,6 @@
 #include "tools/inkslab/arguments.h"
 
-#include <cerrno>
 #include <charconv>
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
