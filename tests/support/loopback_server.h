@@ -1,0 +1,82 @@
+// A real HTTP server on 127.0.0.1 at a free port, scripted by the test that owns it.
+//
+// Usage:
+//   LoopbackServer server;                                   // listening once constructed
+//   server.on("GET", "/api/status", {.status = 200, .body = R"({"enabled":true})"});
+//   server.on("POST", "/api/setup/folder", [](const RecordedRequest& r) {
+//     return LoopbackReply{.body = r.body};                  // computed per request
+//   });
+//   server.on("GET", "/slow", {.body = "{}", .delaySeconds = 4});   // answers after 4 s
+//   send a request to server.url("/api/status") (port: server.port());
+//   server.requests() lists what arrived (method, path, headers, body), in arrival order.
+// A request with no handler gets 404 and the body "not found". Handlers run on the server's own
+// threads; a delayed reply is cut short when the server is destroyed, so the destructor never waits
+// out a delay.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace kestrova::testing {
+
+struct RecordedRequest {
+  std::string method;
+  std::string path;   // without the query
+  std::string query;  // the raw text after '?', empty when none
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+
+  // The first header of that name, compared without regard to case.
+  [[nodiscard]] std::optional<std::string> header(const std::string& name) const;
+};
+
+struct LoopbackReply {
+  int status = 200;
+  std::string body;
+  std::string contentType = "application/json";
+  double delaySeconds = 0;  // real seconds to wait before answering
+  std::vector<std::pair<std::string, std::string>> headers;  // e.g. {"Location", "/elsewhere"}
+};
+
+class LoopbackServer {
+ public:
+  using Handler = std::function<LoopbackReply(const RecordedRequest&)>;
+
+  LoopbackServer();
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  [[nodiscard]] int port() const { return port_; }
+  // "http://127.0.0.1:<port>" + path.
+  [[nodiscard]] std::string url(const std::string& path) const;
+
+  // Sets (or replaces) the answer for a method ("GET", "POST", "PUT", "DELETE", "HEAD") and an
+  // exact path.
+  void on(const std::string& method, const std::string& path, LoopbackReply reply);
+  void on(const std::string& method, const std::string& path, Handler handler);
+
+  [[nodiscard]] std::vector<RecordedRequest> requests() const;
+  [[nodiscard]] std::size_t requestCount() const;
+
+ private:
+  class Routes;
+  std::unique_ptr<Routes> routes_;
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  int port_ = 0;
+};
+
+}  // namespace kestrova::testing
