@@ -65,7 +65,13 @@ class AppDelegate final : public AppHandler, public std::enable_shared_from_this
   AppDelegate();
   void applyReport(const StatusReport& report);
   void scheduleUpdateChecks();
+  // Start-up: false when this copy may not run from where it lies (the user was told, and the
+  // application is terminating).
+  [[nodiscard]] bool checkPlacement();
   void checkAgentAtStartup();
+  void startPollTimer();
+  // A follow-up poll after an engine command or the first-run setup.
+  void pollAfter(double seconds);
 
   std::unique_ptr<StatusItem> statusItem_;
   std::unique_ptr<Timer> timer_;
