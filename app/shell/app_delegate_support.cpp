@@ -1,12 +1,24 @@
-// PLACEHOLDER until the support work lands: media folder, password, diagnostics, logs, help.
+// The controller's setup and support commands: media folder, password, diagnostics, logs, help.
+#include "app/dashboard/dashboard_password.h"
+#include "app/dashboard/dashboard_window.h"
+#include "app/dashboard/media_folder.h"
 #include "app/shell/app_delegate.h"
+#include "app/support/diagnostics.h"
+#include "app/support/logs_and_help.h"
 
 namespace kestrova {
 
-void AppDelegate::chooseMediaFolder() {}
-void AppDelegate::showPassword() {}
-void AppDelegate::showLogs() {}
-void AppDelegate::diagnostics() {}
-void AppDelegate::help() {}
+void AppDelegate::chooseMediaFolder() {
+  // The pending request keeps the controller alive until its reply has been told.
+  MediaFolder::choose([self = shared_from_this()] { self->dashboard().show(); });
+}
+
+void AppDelegate::showPassword() { DashboardPassword::show(); }
+
+void AppDelegate::showLogs() { Support::showLogs(); }
+
+void AppDelegate::diagnostics() { Diagnostics::save(status()); }
+
+void AppDelegate::help() { Support::openHelp(); }
 
 }  // namespace kestrova

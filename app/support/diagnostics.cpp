@@ -1,0 +1,67 @@
+#include "app/support/diagnostics.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/engine/paths.h"
+#include "app/engine/shell.h"
+#include "app/platform/atomic_file.h"
+#include "app/platform/platform.h"
+
+namespace kestrova::Diagnostics {
+
+namespace {
+
+std::optional<std::string> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return std::nullopt;
+  }
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  if (in.bad()) {
+    return std::nullopt;
+  }
+  return std::move(contents).str();
+}
+
+}  // namespace
+
+std::string reportPath() {
+  return platform().host().homeDirectory() + "/Desktop/Kestrova-Diagnostics.txt";
+}
+
+ReportFacts gather(EngineStatus status) {
+  const Host& host = platform().host();
+  ReportFacts facts;
+  facts.generated = host.now();
+  facts.appVersion = host.infoString("CFBundleShortVersionString");
+  facts.osVersion = host.osVersionText();
+  std::error_code ec;
+  facts.agentInstalled = std::filesystem::exists(Paths::agentPlist(), ec);
+  facts.status = status;
+  facts.configText = readFile(Paths::configFile());
+  // The tool's own complaint (no such file) is what support should see when there is no log.
+  facts.logTail =
+      shell(platform().tools().tail, {"-n", "400", Paths::logDir() + "/stream.log"}).output;
+  return facts;
+}
+
+void save(EngineStatus status) {
+  const std::string path = reportPath();
+  Ui& ui = platform().ui();
+  // A Mac always has a Desktop; another system's home may not. A failure here shows up as the
+  // write's own failure below.
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+  if (const auto failure = writeFileAtomically(path, buildReport(gather(status)))) {
+    platform().host().systemLog("Kestrova: diagnostics report not written: " + *failure);
+    (void)ui.runAlert({kNotSavedMessage, *failure, {"OK"}, std::nullopt});
+    return;
+  }
+  ui.revealFile(path);
+  (void)ui.runAlert({kSavedMessage, kSavedText, {"OK"}, std::nullopt});
+}
+
+}  // namespace kestrova::Diagnostics
