@@ -80,6 +80,8 @@ class AppDelegate final : public AppHandler, public std::enable_shared_from_this
   std::shared_ptr<DashboardWindow> dashboard_;
   // True from "Update Now" until the download and verification have ended.
   bool updateInProgress_ = false;
+  // The daily quiet update check; runs for the life of the process.
+  std::unique_ptr<Timer> updateCheckTimer_;
 };
 
 }  // namespace kestrova

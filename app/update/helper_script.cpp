@@ -1,0 +1,50 @@
+#include "app/update/helper_script.h"
+
+#include <string_view>
+
+namespace kestrova::Updater {
+namespace {
+
+// Paths go into the script as words; one holding anything but plain path characters is
+// single-quoted so that the shell still reads it as one word (the Mac's paths never need it).
+std::string shellWord(std::string_view path) {
+  constexpr std::string_view kPlain =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._+-";
+  if (!path.empty() && path.find_first_not_of(kPlain) == std::string_view::npos) {
+    return std::string(path);
+  }
+  std::string quoted = "'";
+  for (char c : path) {
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  }
+  return quoted + "'";
+}
+
+}  // namespace
+
+std::string helperScript(const Tools& tools) {
+  const auto hdiutil = shellWord(tools.hdiutil);
+  const auto ditto = shellWord(tools.ditto);
+  const auto open = shellWord(tools.open);
+  return "#!/bin/bash\n"
+         "# Kestrova update helper \u2014 runs outside the bundle it replaces.\n"
+         "PID=\"$1\"; APP=\"$2\"; DMG=\"$3\"; exec >>\"$4\" 2>&1\n"
+         "echo \"== update $(date) pid=$PID app=$APP dmg=$DMG\"\n"
+         "while /bin/kill -0 \"$PID\" 2>/dev/null; do /bin/sleep 0.3; done\n"
+         "M=\"$(/usr/bin/mktemp -d)\"\n" +
+         hdiutil + " attach -nobrowse -readonly -mountpoint \"$M\" \"$DMG\" || exit 1\n" +
+         "BAK=\"$(/usr/bin/dirname \"$APP\")/.Kestrova-previous\"\n"
+         "/bin/rm -rf \"$BAK\"\n"
+         "/bin/mv \"$APP\" \"$BAK\" || { " +
+         hdiutil + " detach \"$M\" -force; exit 1; }\n" +
+         "if " + ditto + " \"$M/Kestrova.app\" \"$APP\"; then\n" +
+         "    echo \"swap OK\"; /bin/rm -rf \"$BAK\"\n"
+         "else\n"
+         "    echo \"COPY FAILED \u2014 restoring previous version\"\n"
+         "    /bin/rm -rf \"$APP\"; /bin/mv \"$BAK\" \"$APP\"\n"
+         "fi\n" +
+         hdiutil + " detach \"$M\" -force\n" +
+         "/bin/rm -f \"$DMG\"\n" + open + " \"$APP\"";
+}
+
+}  // namespace kestrova::Updater

@@ -1,0 +1,61 @@
+#include "app/update/update_feed.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "app/engine/paths.h"
+#include "app/platform/platform.h"
+#include "app/update/product_site.h"
+#include "app/update/release_feed.h"
+#include "app/update/url_syntax.h"
+
+namespace kestrova::Updater {
+namespace {
+
+constexpr double kFeedTimeout = 60.0;
+
+std::optional<std::string> configuredFeed() {
+  std::ifstream file(Paths::configFile(), std::ios::binary);
+  if (!file) {
+    return std::nullopt;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  const auto config = nlohmann::json::parse(text.str(), nullptr, false);
+  if (config.is_discarded() || !config.is_object()) {
+    return std::nullopt;
+  }
+  const auto found = config.find("update_feed");
+  if (found == config.end() || !found->is_string()) {
+    return std::nullopt;
+  }
+  auto url = found->get<std::string>();
+  if (url.empty() || !isURL(url)) {
+    return std::nullopt;
+  }
+  return url;
+}
+
+}  // namespace
+
+std::string feedURL() { return configuredFeed().value_or(kFeedURL); }
+
+void fetchFeed(std::function<void(std::optional<Release>)> done) {
+  HttpRequest request;
+  request.url = feedURL();
+  // The HTTP client keeps no local cache, so every check reaches the server.
+  request.timeoutSeconds = kFeedTimeout;
+  platform().http().send(std::move(request), [done = std::move(done)](HttpResponse response) {
+    // Only the body counts: a feed object is accepted whatever the status, and an error page
+    // is not a feed anyway.
+    std::optional<Release> release;
+    if (response.body) {
+      release = parseRelease(*response.body);
+    }
+    platform().loop().post([done, release = std::move(release)] { done(release); });
+  });
+}
+
+}  // namespace kestrova::Updater
