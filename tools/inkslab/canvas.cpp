@@ -1,51 +1,83 @@
 #include "tools/inkslab/canvas.h"
 
-#include <new>
+#include <cstring>
 
 namespace kestrova::inkslab {
+namespace {
 
-Canvas::Canvas(std::unique_ptr<std::uint8_t[]> memory, std::size_t headroom, int width,
-               int height, std::size_t stride, CairoSurfacePtr surface)
-    : memory_(std::move(memory)),
-      headroom_(headroom),
-      width_(width),
-      height_(height),
-      stride_(stride),
-      surface_(std::move(surface)) {}
-
-std::optional<Canvas> Canvas::create(int width, int height) {
-    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width);
-    if (width < 1 || height < 1 || stride < width * 4) {
+// The background exactly as Cairo stores it, by painting one pixel the same way as the band.
+std::optional<std::uint32_t> backgroundPixel(Rgba background) {
+    const CairoSurfacePtr pixel(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1));
+    if (cairo_surface_status(pixel.get()) != CAIRO_STATUS_SUCCESS) {
         return std::nullopt;
     }
-    // Rounded up to keep the pixel rows as aligned as the allocation itself.
-    const std::size_t headroom = (static_cast<std::size_t>(height) + 63U) & ~std::size_t{63};
-    const std::size_t rows = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
-    // Not zeroed here: the background fill covers every pixel, and untouched memory costs none.
-    std::unique_ptr<std::uint8_t[]> memory(new (std::nothrow) std::uint8_t[headroom + rows]);
-    if (!memory) {
+    {
+        const CairoPtr cr(cairo_create(pixel.get()));
+        paintSolid(cr.get(), background);
+    }
+    cairo_surface_flush(pixel.get());
+    std::uint32_t value = 0;
+    const unsigned char* data = cairo_image_surface_get_data(pixel.get());
+    if (data == nullptr) {
         return std::nullopt;
     }
-    CairoSurfacePtr surface(cairo_image_surface_create_for_data(
-        memory.get() + headroom, CAIRO_FORMAT_ARGB32, width, height, stride));
-    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) {
-        return std::nullopt;
-    }
-    return Canvas(std::move(memory), headroom, width, height, static_cast<std::size_t>(stride),
-                  std::move(surface));
+    static_assert(sizeof value == 4);
+    std::memcpy(&value, data, sizeof value);
+    return value;
 }
+
+}  // namespace
+
+void paintSolid(cairo_t* cr, Rgba color) {
+    cairo_save(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_rgba(cr, color.red / 255.0, color.green / 255.0, color.blue / 255.0,
+                          color.alpha / 255.0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
+Canvas::Canvas(int width, int height, int bandTop, CairoSurfacePtr band,
+               std::vector<std::uint32_t> backgroundRow)
+    : width_(width),
+      height_(height),
+      bandTop_(bandTop),
+      band_(std::move(band)),
+      backgroundRow_(std::move(backgroundRow)) {}
+
+std::optional<Canvas> Canvas::create(int width, int height, int bandTop, int bandRows,
+                                     Rgba background) {
+    if (width < 1 || height < 1 || bandRows < 1 || bandTop < 0 || bandTop + bandRows > height) {
+        return std::nullopt;
+    }
+    const auto pixel = backgroundPixel(background);
+    CairoSurfacePtr band(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, bandRows));
+    if (!pixel || cairo_surface_status(band.get()) != CAIRO_STATUS_SUCCESS) {
+        return std::nullopt;
+    }
+    {
+        const CairoPtr cr(cairo_create(band.get()));
+        paintSolid(cr.get(), background);
+    }
+    std::vector<std::uint32_t> backgroundRow(static_cast<std::size_t>(width), *pixel);
+    return Canvas(width, height, bandTop, std::move(band), std::move(backgroundRow));
+}
+
+int Canvas::bandEnd() const { return bandTop_ + cairo_image_surface_get_height(band_.get()); }
 
 const std::uint8_t* Canvas::row(int y) const {
-    return memory_.get() + headroom_ + stride_ * static_cast<std::size_t>(y);
+    if (isBackgroundRow(y)) {
+        return reinterpret_cast<const std::uint8_t*>(backgroundRow_.data());
+    }
+    cairo_surface_flush(band_.get());
+    const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(band_.get()));
+    return cairo_image_surface_get_data(band_.get()) + stride * static_cast<std::size_t>(y - bandTop_);
 }
 
-CairoPtr Canvas::drawingContext() { return CairoPtr(cairo_create(surface_.get())); }
-
-void Canvas::finishDrawing() {
-    if (surface_) {
-        cairo_surface_flush(surface_.get());
-        surface_.reset();
-    }
+CairoPtr Canvas::drawingContext() {
+    CairoPtr cr(cairo_create(band_.get()));
+    cairo_translate(cr.get(), 0.0, -static_cast<double>(bandTop_));
+    return cr;
 }
 
 }  // namespace kestrova::inkslab

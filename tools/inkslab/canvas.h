@@ -1,4 +1,4 @@
-// The card's pixels: a Cairo image surface over memory that the PNG encoder reuses.
+// The card's pixels, kept only for the band of rows that text can reach.
 #pragma once
 
 #include <cairo.h>
@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
+
+#include "tools/inkslab/color.h"
 
 namespace kestrova::inkslab {
 
@@ -19,37 +22,39 @@ struct CairoDeleter {
 using CairoSurfacePtr = std::unique_ptr<cairo_surface_t, CairoSurfaceDeleter>;
 using CairoPtr = std::unique_ptr<cairo_t, CairoDeleter>;
 
-// Premultiplied 32-bit pixels in Cairo's native-endian ARGB layout (B, G, R, A in memory on a
-// little-endian machine), sRGB. The pixel rows are preceded by headroom of at least one byte
-// per row, so that PNG rows, each one byte longer than a row of four-byte pixels, can be
-// filtered into the same memory from its start without overtaking the rows still to be read.
+// A card whose rows outside one band hold nothing but the background. Only the band is kept as
+// a Cairo surface, so a full-HD card with two lines costs a few hundred rows, not a thousand.
+// Pixels are premultiplied 32-bit words in Cairo's native-endian ARGB layout, sRGB.
 class Canvas {
 public:
-    // Absent when the memory cannot be had or Cairo refuses the size.
-    [[nodiscard]] static std::optional<Canvas> create(int width, int height);
+    // A width x height card filled with the background, with a drawable band of bandRows rows
+    // starting at row bandTop (both already within the card). Absent when memory runs out.
+    [[nodiscard]] static std::optional<Canvas> create(int width, int height, int bandTop,
+                                                      int bandRows, Rgba background);
 
     [[nodiscard]] int width() const { return width_; }
     [[nodiscard]] int height() const { return height_; }
-    [[nodiscard]] std::size_t stride() const { return stride_; }
-    [[nodiscard]] std::uint8_t* memory() { return memory_.get(); }
-    [[nodiscard]] std::size_t headroom() const { return headroom_; }
+    // Card row y's pixels; rows outside the band all share one background row.
     [[nodiscard]] const std::uint8_t* row(int y) const;
+    [[nodiscard]] bool isBackgroundRow(int y) const { return y < bandTop_ || y >= bandEnd(); }
 
-    // A drawing context on the pixels; finish drawing (drop every context) before reading.
+    // A drawing context in card coordinates (pixels from the top-left corner); drawing outside
+    // the band is lost. Drop every context before reading rows.
     [[nodiscard]] CairoPtr drawingContext();
-    // Makes every drawing visible in memory and lets the surface go; call before encoding.
-    void finishDrawing();
 
 private:
-    Canvas(std::unique_ptr<std::uint8_t[]> memory, std::size_t headroom, int width, int height,
-           std::size_t stride, CairoSurfacePtr surface);
+    Canvas(int width, int height, int bandTop, CairoSurfacePtr band,
+           std::vector<std::uint32_t> backgroundRow);
+    [[nodiscard]] int bandEnd() const;
 
-    std::unique_ptr<std::uint8_t[]> memory_;
-    std::size_t headroom_ = 0;
     int width_ = 0;
     int height_ = 0;
-    std::size_t stride_ = 0;
-    CairoSurfacePtr surface_;
+    int bandTop_ = 0;
+    CairoSurfacePtr band_;
+    std::vector<std::uint32_t> backgroundRow_;
 };
+
+// Covers every pixel, whatever it held, with the colour as it is, translucent or not.
+void paintSolid(cairo_t* cr, Rgba color);
 
 }  // namespace kestrova::inkslab

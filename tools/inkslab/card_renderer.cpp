@@ -1,5 +1,7 @@
 #include "tools/inkslab/card_renderer.h"
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "tools/inkslab/layout.h"
@@ -7,14 +9,30 @@
 namespace kestrova::inkslab {
 namespace {
 
-// Covers every pixel, whatever the memory held, with the background as it is, translucent or
-// not, rather than blending it onto something.
-void paintBackground(cairo_t* cr, Rgba color) {
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_rgba(cr, color.red / 255.0, color.green / 255.0, color.blue / 255.0,
-                          color.alpha / 255.0);
-    cairo_paint(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+// Rows of slack around a line's ink, for anti-aliasing that spills past the outlines' bounds.
+constexpr double kInkMargin = 2.0;
+
+struct Band {
+    int top = 0;
+    int end = 0;
+};
+
+int clampedRow(double y, int height) {
+    return static_cast<int>(std::clamp(y, 0.0, static_cast<double>(height)));
+}
+
+// The rows the lines' ink can reach; at least one row, so that the card has a band to draw in.
+Band inkBand(const std::vector<ShapedLine>& lines, const std::vector<PenPosition>& positions,
+             int height) {
+    Band band{height, 0};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int top = clampedRow(std::floor(positions[i].baseline + lines[i].inkTop() - kInkMargin), height);
+        const int end = clampedRow(std::ceil(positions[i].baseline + lines[i].inkBottom() + kInkMargin), height);
+        if (top < end) {
+            band = {std::min(band.top, top), std::max(band.end, end)};
+        }
+    }
+    return band.top < band.end ? band : Band{0, 1};
 }
 
 }  // namespace
@@ -30,20 +48,19 @@ std::optional<Canvas> renderCard(const CardRequest& request, const TextSetter& s
     if (!width || *width * request.height > kMaxPixels) {
         return std::nullopt;
     }
-    auto canvas = Canvas::create(static_cast<int>(*width), static_cast<int>(request.height));
+    const int height = static_cast<int>(request.height);
+    const auto positions =
+        placeLines(static_cast<double>(*width), static_cast<double>(height), metrics);
+    const Band band = inkBand(shaped, positions, height);
+    auto canvas = Canvas::create(static_cast<int>(*width), height, band.top, band.end - band.top,
+                                 request.background);
     if (!canvas) {
         return std::nullopt;
     }
-    {
-        const CairoPtr cr = canvas->drawingContext();
-        paintBackground(cr.get(), request.background);
-        const auto positions = placeLines(static_cast<double>(*width),
-                                          static_cast<double>(request.height), metrics);
-        for (std::size_t i = 0; i < shaped.size(); ++i) {
-            shaped[i].draw(cr.get(), positions[i].x, positions[i].baseline, request.lines[i].col);
-        }
+    const CairoPtr cr = canvas->drawingContext();
+    for (std::size_t i = 0; i < shaped.size(); ++i) {
+        shaped[i].draw(cr.get(), positions[i].x, positions[i].baseline, request.lines[i].col);
     }
-    canvas->finishDrawing();
     return canvas;
 }
 

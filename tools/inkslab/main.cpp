@@ -52,7 +52,7 @@ int run(std::span<const std::string> args) {
     if (!png) {
         return kExitWriteFailed;
     }
-    if (replaceFile(request->outPath, {png->bytes.get(), png->size})) {
+    if (replaceFile(request->outPath, *png)) {
         return kExitWriteFailed;
     }
     return kExitWritten;

@@ -34,9 +34,12 @@ void GObjectDeleter::operator()(void* object) const {
 }
 
 ShapedLine::ShapedLine(GObjectPtr<PangoLayout> layout) : layout_(std::move(layout)) {
+    PangoRectangle ink{};
     PangoRectangle logical{};
-    pango_layout_line_get_extents(pango_layout_get_line_readonly(layout_.get(), 0), nullptr,
+    pango_layout_line_get_extents(pango_layout_get_line_readonly(layout_.get(), 0), &ink,
                                   &logical);
+    inkTop_ = static_cast<double>(ink.y) / PANGO_SCALE;
+    inkBottom_ = static_cast<double>(ink.y + ink.height) / PANGO_SCALE;
     width_ = static_cast<double>(logical.width) / PANGO_SCALE;
     originOffset_ = -static_cast<double>(logical.x) / PANGO_SCALE;
 }

@@ -35,6 +35,9 @@ class ShapedLine {
 public:
     explicit ShapedLine(GObjectPtr<PangoLayout> layout);
     [[nodiscard]] double width() const { return width_; }
+    // How far the ink reaches above (negative) and below the baseline, in pixels.
+    [[nodiscard]] double inkTop() const { return inkTop_; }
+    [[nodiscard]] double inkBottom() const { return inkBottom_; }
     // Draws the line with its left end at x and its baseline at y (pixels, y downwards).
     void draw(cairo_t* cr, double x, double baseline, Rgba color) const;
 
@@ -42,6 +45,8 @@ private:
     GObjectPtr<PangoLayout> layout_;
     double width_ = 0.0;
     double originOffset_ = 0.0;  // from the logical rectangle's left edge to the pen origin
+    double inkTop_ = 0.0;
+    double inkBottom_ = 0.0;
 };
 
 class TextSetter {
