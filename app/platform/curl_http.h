@@ -7,8 +7,15 @@
 
 namespace kestrova {
 
-// Only http and https are accepted (also across redirects), certificates are verified, and the
-// destructor ends every transfer and joins its threads, so no descriptor or thread outlives it.
+// Only http and https are accepted (also across redirects, up to 16 of them); anything else
+// completes with the error "unsupported URL" or libcurl's refusal. Certificates are verified.
+// The time limit covers the whole transfer. A transfer that got an answer has a body (possibly
+// empty) whatever its status code; a failed one has none and an error text meant for people.
+// Bodies kept in memory are capped at 64 MiB; downloads are not.
+//
+// Shutdown: the destructor ends every transfer still in flight, runs its completion with the
+// error "cancelled" (every completion runs exactly once, so nobody waits forever), runs the
+// completions already queued, and joins both threads; no descriptor or thread outlives it.
 class CurlHttp final : public Http {
  public:
   CurlHttp();

@@ -1,15 +1,23 @@
 // Host facts on POSIX systems, with the bundle found from the running executable's path.
 #pragma once
 
+#include <map>
+
 #include "app/platform/host.h"
 
 namespace kestrova {
 
+// The bundle an executable belongs to: ".../X.app" for ".../X.app/Contents/MacOS/<program>",
+// otherwise the executable's own folder.
+[[nodiscard]] std::string bundlePathForExecutable(const std::string& executable);
+
 class PosixHost : public Host {
  public:
-  // The bundle is the folder two levels above the executable's folder when that folder is
-  // ".../Contents/MacOS"; otherwise the executable's own folder stands in for it.
+  // The bundle of the running executable (found through /proc/self/exe).
   PosixHost();
+  // The bundle at `bundlePath`. Info.plist is read once here, as the Mac reads it at launch: a
+  // bundle replaced on disk while we run does not change what we report about ourselves.
+  explicit PosixHost(std::string bundlePath);
 
   [[nodiscard]] std::string homeDirectory() const override;
   [[nodiscard]] std::optional<std::string> environment(const std::string& name) const override;
@@ -28,6 +36,7 @@ class PosixHost : public Host {
 
  private:
   std::string bundlePath_;
+  std::map<std::string, std::string> infoStrings_;
 };
 
 }  // namespace kestrova

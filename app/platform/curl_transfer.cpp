@@ -1,0 +1,208 @@
+#include "app/platform/curl_transfer.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace kestrova {
+namespace {
+
+constexpr const char* kAllowedProtocols = "http,https";
+// The Mac's URL loading gives up after a few more than this; no real server needs more.
+constexpr long kMaxRedirects = 16;
+
+bool hasWebScheme(const std::string& url) {
+  return strncasecmp(url.c_str(), "http://", 7) == 0 || strncasecmp(url.c_str(), "https://", 8) == 0;
+}
+
+// Loopback addresses never go through a proxy, whatever the environment names: the engine on
+// 127.0.0.1 must be reachable on a machine with a proxy configured.
+std::string noProxyList() {
+  std::string list = "127.0.0.1,localhost,::1";
+  for (const char* name : {"no_proxy", "NO_PROXY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return list + "," + value;
+  }
+  return list;
+}
+
+std::string errnoText(const std::string& what, int error) {
+  return what + ": " + std::error_code(error, std::generic_category()).message();
+}
+
+void removeQuietly(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+}
+
+}  // namespace
+
+CurlTransfer::CurlTransfer(const HttpRequest& request, ResponseDone done)
+    : easy_(curl_easy_init()), responseDone_(std::move(done)) {
+  configure(request);
+  if (setupError_) return;
+  curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlTransfer::writeToBody);
+  curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, this);
+}
+
+CurlTransfer::CurlTransfer(const HttpRequest& request, DownloadDone done)
+    : easy_(curl_easy_init()), downloadDone_(std::move(done)) {
+  configure(request);
+  if (setupError_) return;
+  openTemporaryFile();
+  curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlTransfer::writeToFile);
+  curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, this);
+}
+
+CurlTransfer::~CurlTransfer() {
+  if (fileDescriptor_ >= 0) ::close(fileDescriptor_);
+  if (!filePath_.empty()) removeQuietly(filePath_);
+}
+
+void CurlTransfer::configure(const HttpRequest& request) {
+  if (!easy_) {
+    setupError_ = "could not create a transfer";
+    return;
+  }
+  if (!hasWebScheme(request.url)) {
+    setupError_ = "unsupported URL";
+    return;
+  }
+  CURL* easy = easy_.get();
+  // Refuse every other protocol, also after a redirect; if this libcurl cannot be told so,
+  // send nothing at all rather than risk reading a local file.
+  if (curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kAllowedProtocols) != CURLE_OK ||
+      curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols) != CURLE_OK) {
+    setupError_ = "unsupported URL";
+    return;
+  }
+  if (curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str()) != CURLE_OK) {
+    setupError_ = "unsupported URL";
+    return;
+  }
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText_.data());
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  curl_easy_setopt(easy, CURLOPT_USERAGENT, "Kestrova/" KESTROVA_VERSION);
+  curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxyList().c_str());
+  if (request.timeoutSeconds > 0) {
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeoutSeconds * 1000.0));
+  }
+
+  curl_slist* list = nullptr;
+  // Without this, libcurl pauses a large POST waiting for a "100 Continue" few servers send.
+  list = curl_slist_append(list, "Expect:");
+  for (const auto& [name, value] : request.headers) {
+    // "Name;" is how libcurl is told to send a header with an empty value.
+    const std::string line = value.empty() ? name + ";" : name + ": " + value;
+    if (curl_slist* longer = curl_slist_append(list, line.c_str())) list = longer;
+  }
+  headers_.reset(list);
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
+
+  // A POST always carries a body, if only an empty one.
+  if (request.body || request.method == "POST") {
+    const std::string& body = request.body ? *request.body : std::string();
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, body.c_str());
+  }
+  if (request.method == "HEAD") {
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+  } else if (request.method != "POST" && (request.method != "GET" || request.body)) {
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+  }
+}
+
+void CurlTransfer::openTemporaryFile() {
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+  if (error) folder = "/tmp";
+  std::string pattern = (folder / "kestrova-download-XXXXXX").string();
+  std::vector<char> path(pattern.begin(), pattern.end());
+  path.push_back('\0');
+  fileDescriptor_ = ::mkostemp(path.data(), O_CLOEXEC);
+  if (fileDescriptor_ < 0) {
+    setupError_ = errnoText("Could not create a temporary file", errno);
+    return;
+  }
+  filePath_ = path.data();
+}
+
+std::size_t CurlTransfer::writeToBody(char* data, std::size_t size, std::size_t count, void* self) {
+  auto& transfer = *static_cast<CurlTransfer*>(self);
+  const std::size_t bytes = size * count;
+  if (transfer.body_.size() + bytes > kMaxBodyBytes) {
+    transfer.sinkError_ = "The response is too large";
+    return 0;
+  }
+  transfer.body_.append(data, bytes);
+  return bytes;
+}
+
+std::size_t CurlTransfer::writeToFile(char* data, std::size_t size, std::size_t count, void* self) {
+  auto& transfer = *static_cast<CurlTransfer*>(self);
+  const std::size_t bytes = size * count;
+  std::size_t written = 0;
+  while (written < bytes) {
+    const ssize_t step = ::write(transfer.fileDescriptor_, data + written, bytes - written);
+    if (step < 0 && errno == EINTR) continue;
+    if (step <= 0) {
+      transfer.sinkError_ = errnoText("Could not write the downloaded file", step < 0 ? errno : EIO);
+      return 0;
+    }
+    written += static_cast<std::size_t>(step);
+  }
+  return bytes;
+}
+
+std::string CurlTransfer::describe(CURLcode code) const {
+  if (sinkError_) return *sinkError_;
+  const std::string general = curl_easy_strerror(code);
+  const std::string detail(errorText_.data());
+  if (detail.empty() || detail == general) return general;
+  return general + " (" + detail + ")";
+}
+
+std::function<void()> CurlTransfer::finish(CURLcode code) {
+  if (code != CURLE_OK) return fail(describe(code));
+  long status = 0;
+  curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &status);
+  if (responseDone_) {
+    return [done = std::move(responseDone_), response = HttpResponse{std::nullopt, status,
+                                                                     std::move(body_)}]() mutable {
+      done(std::move(response));
+    };
+  }
+  if (fileDescriptor_ >= 0 && ::close(std::exchange(fileDescriptor_, -1)) != 0) {
+    return fail(errnoText("Could not write the downloaded file", errno));
+  }
+  // The completion owns the file from here: it may move it; what is left is removed afterwards.
+  return [done = std::move(downloadDone_), path = std::exchange(filePath_, std::string())] {
+    done(DownloadResult{std::nullopt, path});
+    removeQuietly(path);
+  };
+}
+
+std::function<void()> CurlTransfer::fail(const std::string& error) {
+  if (fileDescriptor_ >= 0) ::close(std::exchange(fileDescriptor_, -1));
+  if (!filePath_.empty()) removeQuietly(std::exchange(filePath_, std::string()));
+  if (responseDone_) {
+    return [done = std::move(responseDone_), error] {
+      done(HttpResponse{error, 0, std::nullopt});
+    };
+  }
+  return [done = std::move(downloadDone_), error] { done(DownloadResult{error, std::nullopt}); };
+}
+
+}  // namespace kestrova
