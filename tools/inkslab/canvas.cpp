@@ -1,9 +1,14 @@
 #include "tools/inkslab/canvas.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kestrova::inkslab {
 namespace {
+
+// Rows per strip: small enough to keep memory low, large enough that redrawing the text for
+// each strip costs little.
+constexpr int kStripRows = 32;
 
 // The background exactly as Cairo stores it, by painting one pixel the same way as the band.
 std::optional<std::uint32_t> backgroundPixel(Rgba background) {
@@ -37,47 +42,55 @@ void paintSolid(cairo_t* cr, Rgba color) {
     cairo_restore(cr);
 }
 
-Canvas::Canvas(int width, int height, int bandTop, CairoSurfacePtr band,
-               std::vector<std::uint32_t> backgroundRow)
+Canvas::Canvas(int width, int height, int bandTop, int bandEnd, CairoSurfacePtr strip,
+               std::vector<std::uint32_t> backgroundRow, Rgba background, CardPainter painter)
     : width_(width),
       height_(height),
       bandTop_(bandTop),
-      band_(std::move(band)),
-      backgroundRow_(std::move(backgroundRow)) {}
+      bandEnd_(bandEnd),
+      strip_(std::move(strip)),
+      backgroundRow_(std::move(backgroundRow)),
+      background_(background),
+      painter_(std::move(painter)) {}
 
 std::optional<Canvas> Canvas::create(int width, int height, int bandTop, int bandRows,
-                                     Rgba background) {
+                                     Rgba background, CardPainter painter) {
     if (width < 1 || height < 1 || bandRows < 1 || bandTop < 0 || bandTop + bandRows > height) {
         return std::nullopt;
     }
     const auto pixel = backgroundPixel(background);
-    CairoSurfacePtr band(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, bandRows));
-    if (!pixel || cairo_surface_status(band.get()) != CAIRO_STATUS_SUCCESS) {
+    CairoSurfacePtr strip(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, std::min(bandRows, kStripRows)));
+    if (!pixel || cairo_surface_status(strip.get()) != CAIRO_STATUS_SUCCESS) {
         return std::nullopt;
     }
-    {
-        const CairoPtr cr(cairo_create(band.get()));
-        paintSolid(cr.get(), background);
-    }
     std::vector<std::uint32_t> backgroundRow(static_cast<std::size_t>(width), *pixel);
-    return Canvas(width, height, bandTop, std::move(band), std::move(backgroundRow));
+    return Canvas(width, height, bandTop, bandTop + bandRows, std::move(strip),
+                  std::move(backgroundRow), background, std::move(painter));
 }
 
-int Canvas::bandEnd() const { return bandTop_ + cairo_image_surface_get_height(band_.get()); }
+void Canvas::drawStrip(int top) {
+    {
+        const CairoPtr cr(cairo_create(strip_.get()));
+        paintSolid(cr.get(), background_);
+        cairo_translate(cr.get(), 0.0, -static_cast<double>(top));
+        painter_(cr.get());
+    }
+    cairo_surface_flush(strip_.get());
+    stripTop_ = top;
+}
 
-const std::uint8_t* Canvas::row(int y) const {
+const std::uint8_t* Canvas::row(int y) {
     if (isBackgroundRow(y)) {
         return reinterpret_cast<const std::uint8_t*>(backgroundRow_.data());
     }
-    cairo_surface_flush(band_.get());
-    const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(band_.get()));
-    return cairo_image_surface_get_data(band_.get()) + stride * static_cast<std::size_t>(y - bandTop_);
-}
-
-CairoPtr Canvas::drawingContext() {
-    CairoPtr cr(cairo_create(band_.get()));
-    cairo_translate(cr.get(), 0.0, -static_cast<double>(bandTop_));
-    return cr;
+    const int stripRows = cairo_image_surface_get_height(strip_.get());
+    if (stripTop_ < 0 || y < stripTop_ || y >= stripTop_ + stripRows) {
+        drawStrip(bandTop_ + (y - bandTop_) / stripRows * stripRows);
+    }
+    const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(strip_.get()));
+    return cairo_image_surface_get_data(strip_.get()) +
+           stride * static_cast<std::size_t>(y - stripTop_);
 }
 
 }  // namespace kestrova::inkslab

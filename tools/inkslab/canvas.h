@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -22,36 +23,42 @@ struct CairoDeleter {
 using CairoSurfacePtr = std::unique_ptr<cairo_surface_t, CairoSurfaceDeleter>;
 using CairoPtr = std::unique_ptr<cairo_t, CairoDeleter>;
 
-// A card whose rows outside one band hold nothing but the background. Only the band is kept as
-// a Cairo surface, so a full-HD card with two lines costs a few hundred rows, not a thousand.
-// Pixels are premultiplied 32-bit words in Cairo's native-endian ARGB layout, sRGB.
+// Draws a card's text onto a context in card coordinates (pixels from the top-left corner).
+using CardPainter = std::function<void(cairo_t*)>;
+
+// A card whose rows outside one band hold nothing but the background. Rows are produced in
+// strips of a few dozen: each strip is filled with the background and the painter draws into
+// it, clipped to the strip. So a card costs a strip's memory whatever its height, and a run of
+// background rows costs nothing. Pixels are premultiplied 32-bit words in Cairo's
+// native-endian ARGB layout, sRGB.
 class Canvas {
 public:
-    // A width x height card filled with the background, with a drawable band of bandRows rows
-    // starting at row bandTop (both already within the card). Absent when memory runs out.
+    // A width x height card with the band of bandRows rows from row bandTop (within the card)
+    // drawn by the painter. Absent when memory runs out.
     [[nodiscard]] static std::optional<Canvas> create(int width, int height, int bandTop,
-                                                      int bandRows, Rgba background);
+                                                      int bandRows, Rgba background,
+                                                      CardPainter painter);
 
     [[nodiscard]] int width() const { return width_; }
     [[nodiscard]] int height() const { return height_; }
-    // Card row y's pixels; rows outside the band all share one background row.
-    [[nodiscard]] const std::uint8_t* row(int y) const;
-    [[nodiscard]] bool isBackgroundRow(int y) const { return y < bandTop_ || y >= bandEnd(); }
-
-    // A drawing context in card coordinates (pixels from the top-left corner); drawing outside
-    // the band is lost. Drop every context before reading rows.
-    [[nodiscard]] CairoPtr drawingContext();
+    [[nodiscard]] bool isBackgroundRow(int y) const { return y < bandTop_ || y >= bandEnd_; }
+    // Card row y's pixels, valid until the next call.
+    [[nodiscard]] const std::uint8_t* row(int y);
 
 private:
-    Canvas(int width, int height, int bandTop, CairoSurfacePtr band,
-           std::vector<std::uint32_t> backgroundRow);
-    [[nodiscard]] int bandEnd() const;
+    Canvas(int width, int height, int bandTop, int bandEnd, CairoSurfacePtr strip,
+           std::vector<std::uint32_t> backgroundRow, Rgba background, CardPainter painter);
+    void drawStrip(int top);
 
     int width_ = 0;
     int height_ = 0;
     int bandTop_ = 0;
-    CairoSurfacePtr band_;
+    int bandEnd_ = 0;
+    CairoSurfacePtr strip_;
+    int stripTop_ = -1;  // card row of the strip's first row; -1 before the first strip
     std::vector<std::uint32_t> backgroundRow_;
+    Rgba background_;
+    CardPainter painter_;
 };
 
 // Covers every pixel, whatever it held, with the colour as it is, translucent or not.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "tools/inkslab/layout.h"
@@ -52,16 +53,14 @@ std::optional<Canvas> renderCard(const CardRequest& request, const TextSetter& s
     const auto positions =
         placeLines(static_cast<double>(*width), static_cast<double>(height), metrics);
     const Band band = inkBand(shaped, positions, height);
-    auto canvas = Canvas::create(static_cast<int>(*width), height, band.top, band.end - band.top,
-                                 request.background);
-    if (!canvas) {
-        return std::nullopt;
-    }
-    const CairoPtr cr = canvas->drawingContext();
-    for (std::size_t i = 0; i < shaped.size(); ++i) {
-        shaped[i].draw(cr.get(), positions[i].x, positions[i].baseline, request.lines[i].col);
-    }
-    return canvas;
+    const auto lines = std::make_shared<std::vector<ShapedLine>>(std::move(shaped));
+    auto painter = [lines, positions, &request](cairo_t* cr) {
+        for (std::size_t i = 0; i < lines->size(); ++i) {
+            (*lines)[i].draw(cr, positions[i].x, positions[i].baseline, request.lines[i].col);
+        }
+    };
+    return Canvas::create(static_cast<int>(*width), height, band.top, band.end - band.top,
+                          request.background, std::move(painter));
 }
 
 }  // namespace kestrova::inkslab

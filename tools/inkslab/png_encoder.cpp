@@ -67,26 +67,28 @@ void filterSub(const std::vector<std::uint8_t>& samples, std::size_t bpp, std::u
 
 // Feeds every row to the deflater: a row equal to the one above is never converted (it is an
 // "Up" row of zeros); any other is converted and "Sub"-filtered.
-bool deflateRows(const Canvas& canvas, bool opaque, RowDeflater& deflater) {
+bool deflateRows(Canvas& canvas, bool opaque, RowDeflater& deflater) {
     const auto width = static_cast<std::size_t>(canvas.width());
     const std::size_t bpp = opaque ? 3 : 4;
     std::vector<std::uint8_t> samples(width * bpp);
     std::vector<std::uint8_t> filtered(1 + width * bpp);
     filtered[0] = kFilterSub;
+    std::vector<std::uint8_t> above(width * 4);  // the row above, as the canvas gave it
     std::size_t repeats = 0;
     for (int y = 0; y < canvas.height(); ++y) {
-        const bool sameAsAbove =
-            y > 0 && ((canvas.isBackgroundRow(y) && canvas.isBackgroundRow(y - 1)) ||
-                      std::memcmp(canvas.row(y), canvas.row(y - 1), width * 4) == 0);
-        if (sameAsAbove) {
+        const bool bothBackground =
+            y > 0 && canvas.isBackgroundRow(y) && canvas.isBackgroundRow(y - 1);
+        const std::uint8_t* raw = bothBackground ? nullptr : canvas.row(y);
+        if (bothBackground || (y > 0 && std::memcmp(raw, above.data(), above.size()) == 0)) {
             ++repeats;
             continue;
         }
+        std::memcpy(above.data(), raw, above.size());
         if (!deflater.addRepeatedRows(repeats)) {
             return false;
         }
         repeats = 0;
-        convertRow(canvas.row(y), width, opaque, samples.data());
+        convertRow(raw, width, opaque, samples.data());
         filterSub(samples, bpp, filtered.data() + 1);
         if (!deflater.addRow(filtered)) {
             return false;
@@ -97,7 +99,7 @@ bool deflateRows(const Canvas& canvas, bool opaque, RowDeflater& deflater) {
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> encodePng(const Canvas& canvas, bool opaque) {
+std::optional<std::vector<std::uint8_t>> encodePng(Canvas& canvas, bool opaque) {
     const std::size_t bpp = opaque ? 3 : 4;
     auto deflater = RowDeflater::create(1 + static_cast<std::size_t>(canvas.width()) * bpp);
     if (!deflater || !deflateRows(canvas, opaque, *deflater)) {
