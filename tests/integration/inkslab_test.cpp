@@ -251,6 +251,9 @@ TEST_F(InkslabTest, UnusableArgumentsPrintTheUsageLineOnly) {
         {out, "0", "0", "000000", "Hello", "40", "FFFFFF"},
         {out, "100000", "100000", "000000", "Hello", "40", "FFFFFF"},
         {out, "99999999999999999999", "200", "000000", "Hello", "40", "FFFFFF"},
+        // Automatic widths beyond the largest card, one beyond what Pango's units can hold.
+        {out, "0", "200", "000000", std::string(1000, 'W'), "40", "FFFFFF"},
+        {out, "0", "200", "000000", std::string(100000, 'W'), "40", "FFFFFF"},
     };
     for (const auto& args : cases) {
         const Outcome result = run(args);

@@ -2,6 +2,7 @@
 
 #include <glib.h>
 
+#include <cstdint>
 #include <string>
 
 namespace kestrova::inkslab {
@@ -40,7 +41,17 @@ ShapedLine::ShapedLine(GObjectPtr<PangoLayout> layout) : layout_(std::move(layou
                                   &logical);
     inkTop_ = static_cast<double>(ink.y) / PANGO_SCALE;
     inkBottom_ = static_cast<double>(ink.y + ink.height) / PANGO_SCALE;
-    width_ = static_cast<double>(logical.width) / PANGO_SCALE;
+    // The advances are summed here rather than read from the line's extents, whose 32-bit
+    // Pango units overflow for a line over about two million pixels long.
+    std::int64_t advance = 0;
+    for (GSList* run = pango_layout_get_line_readonly(layout_.get(), 0)->runs; run != nullptr;
+         run = run->next) {
+        const PangoGlyphString* glyphs = static_cast<PangoGlyphItem*>(run->data)->glyphs;
+        for (int i = 0; i < glyphs->num_glyphs; ++i) {
+            advance += glyphs->glyphs[i].geometry.width;
+        }
+    }
+    width_ = static_cast<double>(advance) / PANGO_SCALE;
     originOffset_ = -static_cast<double>(logical.x) / PANGO_SCALE;
 }
 
