@@ -1,6 +1,7 @@
 // inkslab: draws one or two centred lines of text on a coloured card and saves it as PNG.
 // Exit status 0 when the file was written, 1 after the usage line, 2 when writing failed.
 // Standard output stays empty; standard error gets the usage line and nothing else.
+// How a line is measured and which face draws it: text_setter.h.
 
 #include <glib.h>
 
