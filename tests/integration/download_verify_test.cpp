@@ -1,0 +1,254 @@
+// Downloading and verifying an update image over real HTTP with the real shasum and the
+// stand-in spctl and codesign.
+#include "app/update/download_verify.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "app/engine/shell.h"
+#include "app/update/release_feed.h"
+#include "app/update/update_paths.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/test_platform.h"
+
+namespace kestrova::Updater {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::LoopbackServer;
+using testing::TestPlatform;
+
+// A scripted answer (aggregate initialisation would leave fields to warnings).
+testing::LoopbackReply reply(int status, std::string body,
+                             std::string contentType = "application/json") {
+  testing::LoopbackReply answer;
+  answer.status = status;
+  answer.body = std::move(body);
+  answer.contentType = std::move(contentType);
+  return answer;
+}
+
+const std::string kTeam = "TEAM123456";
+const std::string kChecksumMessage =
+    "The downloaded file did not match the published checksum, so it was discarded. "
+    "Try again later.";
+const std::string kUnverified =
+    "The update could not be verified, so it was discarded. Please report this to "
+    "support@talmiro.com. (spctl rc=";
+const std::string kOtherDeveloper =
+    "The update was signed by a different developer, so it was discarded. Please report this "
+    "to support@talmiro.com.";
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Outcome {
+  std::optional<std::string> image;
+  std::optional<std::string> message;
+};
+
+class DownloadVerify : public ::testing::Test {
+ protected:
+  DownloadVerify() {
+    // The running copy, signed by our team unless a test says otherwise.
+    test.host.bundle = test.sandbox.path("Applications/Kestrova.app");
+    signApp(kTeam);
+  }
+
+  void signApp(const std::string& team) {
+    test.sandbox.write("Applications/Kestrova.app/Contents/_CodeSignature/team", team + "\n");
+  }
+  void unsignApp() { fs::remove_all(test.sandbox.path("Applications/Kestrova.app/Contents")); }
+
+  // A stand-in image holding a bundle, signed with `team` (none when empty), optionally with a
+  // dictated Gatekeeper verdict. Returns its bytes.
+  std::string makeImage(const std::string& team, const std::string& verdict = "") {
+    const std::string source = "image-source-" + std::to_string(images_++);
+    test.sandbox.write(source + "/Kestrova.app/Contents/Info.plist", "<plist/>");
+    if (!verdict.empty()) {
+      test.sandbox.write(source + "/.signature/gatekeeper", verdict);
+    }
+    const auto image = test.sandbox.path(source + ".dmg");
+    const auto& tools = test.get().tools();
+    EXPECT_EQ(shell(tools.hdiutil, {"create", "-srcfolder", test.sandbox.path(source), image}).status, 0);
+    if (!team.empty()) {
+      EXPECT_EQ(shell(tools.codesign, {"-s", team, image}).status, 0);
+    }
+    return readFile(image);
+  }
+
+  static std::string digestOf(const std::string& bytes, const std::string& where) {
+    std::ofstream(where, std::ios::binary) << bytes;
+    const auto sum = shell("/usr/bin/shasum", {"-a", "256", where});
+    return sum.output.substr(0, sum.output.find(' '));
+  }
+
+  // The release as a feed would publish it, serving `bytes` as the image.
+  Release publish(const std::string& bytes, const std::string& version = "1.1.0",
+                  int status = 200) {
+    server.on("GET", "/Kestrova.dmg", reply(status, bytes, "application/octet-stream"));
+    const auto digest = digestOf(bytes, test.sandbox.path("digest-input"));
+    auto release = parseRelease(R"({"version": ")" + version + R"(", "url": ")" +
+                                server.url("/Kestrova.dmg") + R"(", "sha256": ")" + digest +
+                                R"(", "published": 1780000000})");
+    EXPECT_TRUE(release);
+    return release.value_or(Release{});
+  }
+
+  Outcome run(const Release& release) {
+    std::optional<Outcome> outcome;
+    int calls = 0;
+    const auto mainThread = std::this_thread::get_id();
+    downloadAndVerify(release, [&](std::optional<std::string> image,
+                                   std::optional<std::string> message) {
+      ++calls;
+      EXPECT_EQ(std::this_thread::get_id(), mainThread);
+      EXPECT_NE(image.has_value(), message.has_value()) << "exactly one of path and message";
+      outcome = Outcome{std::move(image), std::move(message)};
+    });
+    EXPECT_TRUE(test.loop.runUntil([&] { return outcome.has_value(); }));
+    test.loop.runUntilIdle();
+    EXPECT_EQ(calls, 1);
+    return outcome.value_or(Outcome{});
+  }
+
+  TestPlatform test{testing::standinTools()};
+  LoopbackServer server;
+  int images_ = 0;
+};
+
+TEST_F(DownloadVerify, AVerifiedImageStaysAtItsPath) {
+  const auto bytes = makeImage(kTeam);
+  const auto outcome = run(publish(bytes));
+  EXPECT_EQ(outcome.message, std::nullopt);
+  ASSERT_EQ(outcome.image, imagePath("1.1.0"));
+  EXPECT_EQ(*outcome.image,
+            test.sandbox.path("Library/Application Support/Kestrova/updates/Kestrova-1.1.0.dmg"));
+  EXPECT_EQ(readFile(*outcome.image), bytes);
+}
+
+TEST_F(DownloadVerify, DownloadingAgainReplacesTheEarlierFile) {
+  test.sandbox.write("Library/Application Support/Kestrova/updates/Kestrova-1.1.0.dmg", "old");
+  const auto bytes = makeImage(kTeam);
+  const auto outcome = run(publish(bytes));
+  ASSERT_TRUE(outcome.image);
+  EXPECT_EQ(readFile(*outcome.image), bytes);
+}
+
+TEST_F(DownloadVerify, AnErrorPageIsSavedAndFailsTheChecksum) {
+  auto release = publish(makeImage(kTeam));
+  server.on("GET", "/Kestrova.dmg", reply(404, "not found", "text/plain"));
+  const auto outcome = run(release);
+  EXPECT_EQ(outcome.message, kChecksumMessage);
+  EXPECT_FALSE(fs::exists(imagePath("1.1.0")));
+}
+
+TEST_F(DownloadVerify, DigestsCompareLowerCasedButUntrimmed) {
+  const auto bytes = makeImage(kTeam);
+  auto release = publish(bytes);
+  // The feed's upper-case digest was lower-cased when read, so it matches.
+  auto upper = parseRelease(R"({"version": "1.1.0", "url": ")" + release.url +
+                            R"(", "sha256": ")" + [&] {
+                              std::string text = release.sha256;
+                              for (char& c : text) c = static_cast<char>(std::toupper(c));
+                              return text;
+                            }() + R"(", "published": 1})");
+  ASSERT_TRUE(upper);
+  EXPECT_EQ(run(*upper).message, std::nullopt);
+
+  for (const std::string& padded : {" " + release.sha256, release.sha256 + " "}) {
+    Release spaced = release;
+    spaced.sha256 = padded;
+    EXPECT_EQ(run(spaced).message, kChecksumMessage);
+    EXPECT_FALSE(fs::exists(imagePath("1.1.0")));
+  }
+}
+
+TEST_F(DownloadVerify, GatekeeperMustSayAccepted) {
+  // Status 0 without "accepted": refused, the detail trimmed and cut to 120 characters.
+  const std::string longLine(150, 'x');
+  auto outcome = run(publish(makeImage(kTeam, "0\n\n  " + longLine + "\n")));
+  EXPECT_EQ(outcome.message, kUnverified + "0: " + longLine.substr(0, 120) + ")");
+  EXPECT_FALSE(fs::exists(imagePath("1.1.0")));
+
+  // An unsigned image is rejected with the tool's own status and words.
+  outcome = run(publish(makeImage("")));
+  const auto image = imagePath("1.1.0");
+  const std::string words = image + ": rejected\nsource=no usable signature";
+  ASSERT_GT(words.size(), 120u);
+  EXPECT_EQ(outcome.message, kUnverified + "3: " + words.substr(0, 120) + ")");
+  EXPECT_FALSE(fs::exists(image));
+
+  // "accepted" with a failing status is refused as well.
+  outcome = run(publish(makeImage(kTeam, "2\nx: accepted\n")));
+  EXPECT_EQ(outcome.message, kUnverified + "2: x: accepted)");
+}
+
+TEST_F(DownloadVerify, AnotherTeamIsRefused) {
+  const auto outcome = run(publish(makeImage("OTHERTEAM1")));
+  EXPECT_EQ(outcome.message, kOtherDeveloper);
+  EXPECT_FALSE(fs::exists(imagePath("1.1.0")));
+}
+
+TEST_F(DownloadVerify, TheTeamCheckNeedsTwoTeams) {
+  // An unsigned running copy: Gatekeeper alone decides.
+  unsignApp();
+  EXPECT_TRUE(run(publish(makeImage("OTHERTEAM1"))).image);
+  // An ad-hoc signed running copy has no team either.
+  signApp("adhoc");
+  EXPECT_TRUE(run(publish(makeImage("OTHERTEAM1"))).image);
+  // An image without a team that Gatekeeper accepts all the same.
+  signApp(kTeam);
+  EXPECT_TRUE(run(publish(makeImage("adhoc", "0\nimage: accepted\nsource=Stand-in\n"))).image);
+}
+
+TEST_F(DownloadVerify, AVersionWithASlashCannotBeSaved) {
+  const auto outcome = run(publish(makeImage(kTeam), "1.1/beta"));
+  EXPECT_EQ(outcome.message, "Could not save the download: No such file or directory");
+  EXPECT_FALSE(fs::exists(test.sandbox.path("Library/Application Support/Kestrova/updates/Kestrova-1.1")));
+}
+
+TEST_F(DownloadVerify, ATransportFailureNamesTheError) {
+  test.sandbox.write("Library/Application Support/Kestrova/updates/Kestrova-1.1.0.dmg", "old");
+  Release release = publish(makeImage(kTeam));
+  release.url = "http://127.0.0.1:1/Kestrova.dmg";
+  const auto outcome = run(release);
+  ASSERT_TRUE(outcome.message);
+  EXPECT_TRUE(outcome.message->starts_with("The download failed: ")) << *outcome.message;
+  EXPECT_TRUE(outcome.message->ends_with(". Check the internet connection and try again."))
+      << *outcome.message;
+  EXPECT_GT(outcome.message->size(), std::string("The download failed: . Check the internet "
+                                                 "connection and try again.").size());
+  EXPECT_FALSE(fs::exists(imagePath("1.1.0"))) << "the earlier file went before the download";
+}
+
+TEST_F(DownloadVerify, ChecksThatCannotRunFail) {
+  // A checksum tool that cannot start fails the checksum; a codesign that cannot start
+  // only skips the team comparison.
+  const auto bytes = makeImage("OTHERTEAM1");
+  const auto release = publish(bytes);
+  Tools tools = testing::standinTools();
+  tools.codesign = "/nonexistent/codesign";
+  Platform noCodesign(test.loop, *test.http, test.ui, test.host, test.realRunner, tools);
+  {
+    ScopedPlatform installed(noCodesign);
+    EXPECT_TRUE(run(release).image);
+  }
+  tools.shasum = "/nonexistent/shasum";
+  Platform noShasum(test.loop, *test.http, test.ui, test.host, test.realRunner, tools);
+  ScopedPlatform installed(noShasum);
+  EXPECT_EQ(run(release).message, kChecksumMessage);
+}
+
+}  // namespace
+}  // namespace kestrova::Updater
