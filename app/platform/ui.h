@@ -19,6 +19,7 @@ struct AlertField {
   bool masked = false;  // a secure field that hides what is typed
   int width = 260;
   int height = 24;
+  bool operator==(const AlertField&) const = default;
 };
 
 struct AlertSpec {

@@ -1,0 +1,165 @@
+#include "app/shell/status_menu.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/shell/app_menu.h"
+
+namespace kestrova {
+namespace {
+
+// One line per item: "title | action | key | flags", "---" for a separator, so a whole menu
+// compares as one readable list.
+std::vector<std::string> describe(const Menu& menu) {
+  std::vector<std::string> lines;
+  for (const MenuItem& item : menu.items) {
+    if (item.separator) {
+      lines.push_back("---");
+      continue;
+    }
+    std::string flags;
+    flags += item.enabled ? "" : "disabled";
+    flags += item.checked ? "checked" : "";
+    flags += item.target == MenuTarget::responderChain ? "chain" : "";
+    lines.push_back(item.title + " | " + item.action + " | " + item.key + " | " + flags);
+  }
+  return lines;
+}
+
+const std::vector<std::string> kCommonTail = {
+    "---",
+    "Open Dashboard in Browser\u2026 | openDashboardInBrowser |  | ",
+    "Check for Updates\u2026 | checkForUpdates |  | ",
+    "Show Logs\u2026 | showLogs |  | ",
+    "Show Dashboard Password\u2026 | showPassword |  | ",
+    "Send Diagnostics to Support\u2026 | diagnostics |  | ",
+    "Get Help\u2026 | help |  | ",
+    "---",
+    "Start Automatically at Login | toggleAgent |  | ",
+    "---",
+    "Quit Kestrova | quit | q | ",
+};
+
+std::vector<std::string> withTail(std::vector<std::string> head) {
+  head.insert(head.end(), kCommonTail.begin(), kCommonTail.end());
+  return head;
+}
+
+struct MenuCase {
+  EngineStatus status;
+  std::vector<std::string> head;
+};
+
+TEST(StatusMenu, EachStateWithoutNowPlaying) {
+  const std::vector<MenuCase> cases = {
+      {EngineStatus::offline,
+       {"Kestrova \u2014 Offline |  |  | disabled", "---", "Open Dashboard\u2026 | openDashboard | d | ",
+        "Start Kestrova | startEngine |  | "}},
+      {EngineStatus::idle,
+       {"Kestrova \u2014 Idle \u2014 not broadcasting |  |  | disabled", "---",
+        "Open Dashboard\u2026 | openDashboard | d | ", "Restart Engine | restartEngine |  | ",
+        "Stop Kestrova\u2026 | stopEngine |  | "}},
+      {EngineStatus::onAir,
+       {"Kestrova \u2014 ON AIR |  |  | disabled", "---", "Open Dashboard\u2026 | openDashboard | d | ",
+        "Restart Engine | restartEngine |  | ", "Stop Kestrova\u2026 | stopEngine |  | "}},
+      {EngineStatus::live,
+       {"Kestrova \u2014 LIVE EVENT |  |  | disabled", "---",
+        "Open Dashboard\u2026 | openDashboard | d | ", "Restart Engine | restartEngine |  | ",
+        "Stop Kestrova\u2026 | stopEngine |  | "}},
+      {EngineStatus::needsSetup,
+       {"Kestrova \u2014 Setup needed |  |  | disabled", "---",
+        "Continue Setup\u2026 | openDashboard | d | ",
+        "Choose Media Folder\u2026 | chooseMediaFolder |  | ",
+        "Restart Engine | restartEngine |  | ", "Stop Kestrova\u2026 | stopEngine |  | "}},
+  };
+  for (const MenuCase& c : cases) {
+    SCOPED_TRACE(std::string(label(c.status)));
+    EXPECT_EQ(describe(buildStatusMenu(c.status, "", false)), withTail(c.head));
+  }
+}
+
+TEST(StatusMenu, NowPlayingLineFollowsTheStateLineDisabled) {
+  for (EngineStatus status : {EngineStatus::idle, EngineStatus::onAir, EngineStatus::live,
+                              EngineStatus::needsSetup}) {
+    const Menu menu = buildStatusMenu(status, "Morning Show", false);
+    ASSERT_GE(menu.items.size(), 3u);
+    EXPECT_EQ(menu.items[1].title, "  \u25B6 Morning Show");
+    EXPECT_FALSE(menu.items[1].enabled);
+    EXPECT_TRUE(menu.items[1].action.empty());
+    EXPECT_TRUE(menu.items[2].separator);
+    EXPECT_EQ(menu.items.size(), buildStatusMenu(status, "", false).items.size() + 1);
+  }
+}
+
+TEST(StatusMenu, LoginCheckmarkFollowsTheAgentFileInEveryState) {
+  for (EngineStatus status : {EngineStatus::offline, EngineStatus::idle, EngineStatus::onAir,
+                              EngineStatus::live, EngineStatus::needsSetup}) {
+    for (bool exists : {false, true}) {
+      const Menu menu = buildStatusMenu(status, "", exists);
+      int checked = 0;
+      for (const MenuItem& item : menu.items) {
+        checked += item.checked ? 1 : 0;
+        if (item.action == "toggleAgent") {
+          EXPECT_EQ(item.checked, exists);
+        }
+      }
+      EXPECT_EQ(checked, exists ? 1 : 0);
+    }
+  }
+}
+
+TEST(StatusAppearanceTable, SymbolDescriptionAndFallbackPerState) {
+  struct Case {
+    EngineStatus status;
+    StatusAppearance expected;
+  };
+  const std::vector<Case> cases = {
+      {EngineStatus::offline, {"dot.radiowaves.left.and.right", "Offline", "\u25CB Kestrova"}},
+      {EngineStatus::idle,
+       {"pause.circle", "Idle \u2014 not broadcasting", "\u2759\u2759 Kestrova"}},
+      {EngineStatus::onAir, {"antenna.radiowaves.left.and.right", "ON AIR", "\u25CF ON AIR"}},
+      {EngineStatus::live, {"video.circle.fill", "LIVE EVENT", "\u25CF LIVE"}},
+      {EngineStatus::needsSetup, {"exclamationmark.circle", "Setup needed", "! Kestrova"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(appearanceFor(c.status), c.expected) << label(c.status);
+  }
+}
+
+TEST(AppMenu, ThreeUntitledHoldersWithTheirSubmenus) {
+  const Menu main = buildAppMenu();
+  ASSERT_EQ(main.items.size(), 3u);
+  for (const MenuItem& holder : main.items) {
+    EXPECT_TRUE(holder.title.empty());
+    EXPECT_TRUE(holder.action.empty());
+    ASSERT_EQ(holder.submenu.size(), 1u);
+  }
+  const Menu& application = main.items[0].submenu[0];
+  const Menu& edit = main.items[1].submenu[0];
+  const Menu& window = main.items[2].submenu[0];
+
+  EXPECT_EQ(application.title, "");
+  EXPECT_EQ(describe(application),
+            (std::vector<std::string>{
+                "About Kestrova | orderFrontStandardAboutPanel: |  | chain", "---",
+                "Hide Kestrova | hide: | h | chain", "Quit Kestrova | terminate: | q | chain"}));
+  EXPECT_FALSE(application.isWindowsMenu);
+
+  EXPECT_EQ(edit.title, "Edit");
+  EXPECT_EQ(describe(edit), (std::vector<std::string>{
+                                "Undo | undo: | z | chain", "Redo | redo: | Z | chain",
+                                "Cut | cut: | x | chain", "Copy | copy: | c | chain",
+                                "Paste | paste: | v | chain", "Select All | selectAll: | a | chain"}));
+  EXPECT_FALSE(edit.isWindowsMenu);
+
+  EXPECT_EQ(window.title, "Window");
+  EXPECT_EQ(describe(window),
+            (std::vector<std::string>{"Close | performClose: | w | chain",
+                                      "Minimise | performMiniaturize: | m | chain"}));
+  EXPECT_TRUE(window.isWindowsMenu);
+}
+
+}  // namespace
+}  // namespace kestrova
