@@ -47,7 +47,7 @@ struct LoopbackReply {
   std::string body;
   std::string contentType = "application/json";
   double delaySeconds = 0;  // real seconds to wait before answering
-  std::vector<std::pair<std::string, std::string>> headers;  // e.g. {"Location", "/elsewhere"}
+  std::vector<std::pair<std::string, std::string>> headers{};  // e.g. {"Location", "/elsewhere"}
 };
 
 class LoopbackServer {
