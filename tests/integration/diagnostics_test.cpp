@@ -1,0 +1,181 @@
+#include "app/support/diagnostics.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include <filesystem>
+
+#include "app/engine/shell.h"
+#include "app/shell/app_delegate.h"
+#include "tests/support/test_platform.h"
+
+namespace kestrova {
+namespace {
+
+using testing::TestPlatform;
+
+// Message, informative text, buttons and whether a field was asked for.
+std::tuple<std::string, std::string, std::vector<std::string>, bool> shown(const AlertSpec& a) {
+  return {a.message, a.informative, a.buttons, a.field.has_value()};
+}
+
+constexpr const char* kReport = "Desktop/Kestrova-Diagnostics.txt";
+constexpr const char* kConfig = "Library/Application Support/Kestrova/config.json";
+constexpr const char* kLog = "Library/Application Support/Kestrova/logs/stream.log";
+constexpr const char* kAgent = "Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
+
+// The real tail (Tools' default path, present on Linux too) and real files in a sandboxed home.
+class DiagnosticsTest : public ::testing::Test {
+ protected:
+  [[nodiscard]] std::string report() const { return test.sandbox.read(kReport); }
+
+  [[nodiscard]] std::vector<std::string> desktopEntries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(test.sandbox.path("Desktop"))) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  TestPlatform test;
+  std::shared_ptr<AppDelegate> app = AppDelegate::create();
+};
+
+TEST_F(DiagnosticsTest, WritesTheWholeReportRevealsItAndSaysSo) {
+  test.host.clock = std::chrono::system_clock::time_point(std::chrono::seconds(1772373909));
+  test.host.info["CFBundleShortVersionString"] = "1.0.0";
+  test.sandbox.write(kAgent, "<plist/>");
+  test.sandbox.write(kConfig, R"({"port": 8800, "password": "hunter2", "zeta": {"b": 1, "a": 2}})");
+  test.sandbox.write(kLog, "first\nsecond\n");
+
+  app->diagnostics();  // the controller's state before any poll: offline
+
+  EXPECT_EQ(report(),
+            "Kestrova diagnostics\n"
+            "generated: 2026-03-01 14:05:09 +0000\n"
+            "app: 1.0.0\n"
+            "macOS: Version 14.5 (Build 23F79)\n"
+            "agent installed: true\n"
+            "status: Offline\n"
+            "\n"
+            "--- config (secrets removed) ---\n"
+            "{\n"
+            "  \"password\": \"<removed>\",\n"
+            "  \"port\": 8800,\n"
+            "  \"zeta\": {\n"
+            "    \"a\": 2,\n"
+            "    \"b\": 1\n"
+            "  }\n"
+            "}\n"
+            "\n"
+            "--- last 400 log lines ---\n"
+            "first\nsecond\n");
+  EXPECT_EQ(test.ui.revealedFiles, std::vector<std::string>{test.sandbox.path(kReport)});
+  ASSERT_EQ(test.ui.alerts.size(), 1u);
+  const AlertSpec expected{"Diagnostics saved to your Desktop",
+                           "Attach Kestrova-Diagnostics.txt to your message to support.\n\n"
+                           "It contains no passwords or stream keys.",
+                           {"OK"},
+                           std::nullopt};
+  EXPECT_EQ(shown(test.ui.alerts[0]), shown(expected));
+}
+
+TEST_F(DiagnosticsTest, NoListedTopLevelValueEverReachesTheReport) {
+  const char* secrets[] = {"SK-1", "PW-2", "TG-3", "WA-4", "YT-5", "YC-6", "FB-7", "rtmp://FB-8",
+                           "AS-9"};
+  test.sandbox.write(kConfig, std::string(R"({"stream_key": "SK-1", "password": "PW-2",)") +
+                                  R"("telegram_token": "TG-3", "wa_token": "WA-4",)" +
+                                  R"("yt_api_key": {"value": "YT-5"}, "yt_client_secret": ["YC-6"],)" +
+                                  R"("fb_page_token": "FB-7", "fb_rtmp_url": "rtmp://FB-8",)" +
+                                  R"("assistant_key": "AS-9", "youtube": {"stream_key": "nested"}})");
+  Diagnostics::save(EngineStatus::onAir);
+  const std::string text = report();
+  for (const char* secret : secrets) {
+    EXPECT_EQ(text.find(secret), std::string::npos) << secret;
+  }
+  // Nested members are the engine's own business and stay as they are.
+  EXPECT_NE(text.find("\"stream_key\": \"nested\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"yt_api_key\": \"<removed>\""), std::string::npos) << text;
+}
+
+TEST_F(DiagnosticsTest, ConfigThatCannotServeLeavesNoSectionAtAll) {
+  for (const char* config : {static_cast<const char*>(nullptr), "[1, 2, 3]", "{broken"}) {
+    TestPlatform scoped;
+    if (config) scoped.sandbox.write(kConfig, config);
+    Diagnostics::save(EngineStatus::needsSetup);
+    const std::string text = scoped.sandbox.read(kReport);
+    EXPECT_EQ(text.find("--- config"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nagent installed: false\nstatus: Setup needed\n\n--- last 400 log lines ---\n"),
+              std::string::npos)
+        << text;
+  }
+}
+
+TEST_F(DiagnosticsTest, MissingLogShowsTheToolsOwnComplaint) {
+  const std::string logPath = test.sandbox.path(kLog);
+  const ShellResult direct = shell("/usr/bin/tail", {"-n", "400", logPath});
+  ASSERT_NE(direct.status, 0);
+  ASSERT_NE(direct.output.find("No such file"), std::string::npos) << direct.output;
+
+  Diagnostics::save(EngineStatus::offline);
+  EXPECT_TRUE(report().ends_with("--- last 400 log lines ---\n" + direct.output)) << report();
+  EXPECT_EQ(test.ui.revealedFiles.size(), 1u);
+}
+
+TEST_F(DiagnosticsTest, KeepsOnlyTheLast400LogLines) {
+  std::string log;
+  for (int i = 1; i <= 450; ++i) log += "line " + std::to_string(i) + "\n";
+  test.sandbox.write(kLog, log);
+  Diagnostics::save(EngineStatus::idle);
+  const std::string text = report();
+  const std::string tail = text.substr(text.find("--- last 400 log lines ---\n") + 27);
+  EXPECT_TRUE(tail.starts_with("line 51\n")) << tail.substr(0, 40);
+  EXPECT_TRUE(tail.ends_with("line 450\n"));
+  EXPECT_EQ(std::count(tail.begin(), tail.end(), '\n'), 400);
+}
+
+TEST_F(DiagnosticsTest, SecondReportReplacesTheFirstWhole) {
+  test.sandbox.write(kConfig, R"({"channel": "first report with a long configuration text"})");
+  Diagnostics::save(EngineStatus::live);
+  const std::string first = report();
+  ASSERT_NE(first.find("first report"), std::string::npos);
+
+  std::filesystem::remove(test.sandbox.path(kConfig));
+  test.host.info.clear();
+  Diagnostics::save(EngineStatus::needsSetup);
+  const std::string second = report();
+  EXPECT_EQ(second.find("first report"), std::string::npos);
+  EXPECT_NE(second.find("\napp: ?\n"), std::string::npos);
+  EXPECT_NE(second.find("\nstatus: Setup needed\n\n"), std::string::npos);
+  EXPECT_EQ(desktopEntries(), std::vector<std::string>{"Kestrova-Diagnostics.txt"});
+  EXPECT_EQ(test.ui.revealedFiles.size(), 2u);
+}
+
+TEST_F(DiagnosticsTest, DesktopThatCannotBeWrittenIsReportedNotRevealed) {
+  // Tests run as root, so permissions would not stop the write: a file where the folder should
+  // be does.
+  test.sandbox.write("Desktop", "not a folder");
+  Diagnostics::save(EngineStatus::onAir);
+
+  EXPECT_TRUE(test.ui.revealedFiles.empty());
+  ASSERT_EQ(test.ui.alerts.size(), 1u);
+  EXPECT_EQ(test.ui.alerts[0].message, "Could not save the diagnostics report");
+  EXPECT_EQ(test.ui.alerts[0].informative, "Not a directory");
+  EXPECT_EQ(test.ui.alerts[0].buttons, std::vector<std::string>{"OK"});
+  EXPECT_EQ(test.sandbox.read("Desktop"), "not a folder");
+  const auto logs = test.host.logLines();
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_TRUE(logs[0].starts_with("Kestrova: ")) << logs[0];
+}
+
+TEST_F(DiagnosticsTest, MissingDesktopFolderIsCreated) {
+  ASSERT_FALSE(test.sandbox.exists("Desktop"));
+  Diagnostics::save(EngineStatus::offline);
+  EXPECT_TRUE(test.sandbox.exists(kReport));
+  ASSERT_EQ(test.ui.alerts.size(), 1u);
+  EXPECT_EQ(test.ui.alerts[0].message, "Diagnostics saved to your Desktop");
+}
+
+}  // namespace
+}  // namespace kestrova
