@@ -1,0 +1,43 @@
+// Menu actions exported as application actions, so menus, accelerators and D-Bus reach them alike.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/platform/menu.h"
+#include "app/platform/ui.h"
+
+namespace kestrova::gtk {
+
+// The controller's actions are named after their selectors ("openDashboard", "quit"); each one
+// appears the first time a menu carrying it is rendered and then stays, so it can be triggered
+// (gapplication action, org.gtk.Actions over D-Bus) whatever the menu shows at that moment.
+class AppActions {
+ public:
+  explicit AppActions(GActionMap* map) : map_(map) {}
+  AppActions(const AppActions&) = delete;
+  AppActions& operator=(const AppActions&) = delete;
+
+  // Where controller actions go; null while the event loop is not running (they are ignored).
+  void setHandler(AppHandler* handler) { handler_ = handler; }
+
+  // Exports every controller action the menu (and its submenus) carries.
+  void exportControllerActions(const Menu& menu);
+  // An action of the front end's own (standard editing and window commands, state queries).
+  void add(const std::string& name, std::function<void()> run);
+  // An action taking one string argument.
+  void addWithText(const std::string& name, std::function<void(const std::string&)> run);
+
+ private:
+  static void onActivate(GSimpleAction* action, GVariant* parameter, gpointer self);
+  void addAction(const std::string& name, const GVariantType* parameterType);
+
+  GActionMap* map_;
+  AppHandler* handler_ = nullptr;
+  std::map<std::string, std::function<void(GVariant*)>, std::less<>> runs_;
+};
+
+}  // namespace kestrova::gtk

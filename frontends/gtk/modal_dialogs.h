@@ -1,0 +1,29 @@
+// The modal alert and the folder chooser as GTK dialogs, holding the main loop's timers meanwhile.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/platform/main_loop.h"
+#include "app/platform/ui.h"
+
+namespace kestrova::gtk {
+
+// The answer for an alert closed without a button (Escape, the window's close button): the
+// "Cancel" button when there is one, as on the Mac, else the last button, which for a one-button
+// alert is that button.
+[[nodiscard]] int dismissedResponse(const std::vector<std::string>& buttons);
+
+// Runs the alert modally over `parent` (may be null) and returns 1000 + the button's index and
+// the field's text.
+[[nodiscard]] AlertAnswer runAlertDialog(const AlertSpec& alert, GtkWindow* parent,
+                                         MainLoop& loop);
+
+// A one-folder chooser titled and labelled as the panel says; the chosen path or absent.
+[[nodiscard]] std::optional<std::string> runFolderChooser(const FolderPanelSpec& panel,
+                                                          GtkWindow* parent, MainLoop& loop);
+
+}  // namespace kestrova::gtk
