@@ -168,8 +168,15 @@ std::size_t CurlTransfer::writeToFile(char* data, std::size_t size, std::size_t 
 
 std::string CurlTransfer::describe(CURLcode code) const {
   if (sinkError_) return *sinkError_;
+  // "Couldn't connect to server (Failed to connect to 127.0.0.1 port 1 after 0 ms)": the general
+  // text first, then libcurl's particulars without repeating the general text at their end.
   const std::string general = curl_easy_strerror(code);
-  const std::string detail(errorText_.data());
+  std::string detail(errorText_.data());
+  const std::string repeated = ": " + general;
+  if (detail.size() > repeated.size() &&
+      detail.compare(detail.size() - repeated.size(), repeated.size(), repeated) == 0) {
+    detail.resize(detail.size() - repeated.size());
+  }
   if (detail.empty() || detail == general) return general;
   return general + " (" + detail + ")";
 }

@@ -82,6 +82,8 @@ LoopbackServer::LoopbackServer()
   server_->Get(any, serve).Post(any, serve).Put(any, serve).Delete(any, serve);
   // A short keep-alive lets the destructor's join finish quickly after idle connections.
   server_->set_keep_alive_timeout(1);
+  // Headers and body go out in separate writes: without this each reply waits on a delayed ACK.
+  server_->set_tcp_nodelay(true);
   server_->new_task_queue = [] { return new httplib::ThreadPool(16); };
   port_ = server_->bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("loopback server: cannot bind 127.0.0.1");

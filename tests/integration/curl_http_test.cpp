@@ -1,0 +1,375 @@
+// CurlHttp against a real server on 127.0.0.1: bodies, limits, refusals, redirects, downloads,
+// the URL-loading thread, and shutdown with transfers in flight.
+#include "app/platform/curl_http.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "tests/support/loopback_server.h"
+
+namespace kestrova {
+namespace {
+
+using testing::LoopbackReply;
+using testing::LoopbackServer;
+using testing::RecordedRequest;
+namespace fs = std::filesystem;
+
+// A guard against a hang, not a measurement: every transfer here ends well within it.
+constexpr auto kHangGuard = std::chrono::seconds(30);
+
+HttpResponse sendAndWait(Http& http, HttpRequest request) {
+  std::promise<HttpResponse> promise;
+  auto future = promise.get_future();
+  http.send(std::move(request), [&promise](HttpResponse response) {
+    promise.set_value(std::move(response));
+  });
+  if (future.wait_for(kHangGuard) != std::future_status::ready) {
+    ADD_FAILURE() << "no completion";
+    return {};
+  }
+  return future.get();
+}
+
+HttpResponse get(Http& http, const std::string& url, double timeout = 10) {
+  return sendAndWait(http, HttpRequest{"GET", url, {}, std::nullopt, timeout});
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::size_t entriesIn(const char* folder) {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++count;
+  return count;
+}
+
+// A port where nothing listens: bound but never listening, so connecting is refused at once.
+class RefusingPort {
+ public:
+  RefusingPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), size);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+  }
+  ~RefusingPort() { ::close(fd_); }
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+  [[nodiscard]] std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+ private:
+  int fd_;
+  int port_ = 0;
+};
+
+// Points the temporary folder at a private one for the test's lifetime, so that what downloads
+// leave behind can be counted without other programs' files in the way.
+class PrivateTemporaryFolder {
+ public:
+  PrivateTemporaryFolder() {
+    std::string pattern = (fs::temp_directory_path() / "kestrova-curl-test-XXXXXX").string();
+    folder_ = ::mkdtemp(pattern.data());
+    if (const char* previous = std::getenv("TMPDIR")) previous_ = previous;
+    ::setenv("TMPDIR", folder_.c_str(), 1);
+  }
+  ~PrivateTemporaryFolder() {
+    if (previous_) ::setenv("TMPDIR", previous_->c_str(), 1);
+    else ::unsetenv("TMPDIR");
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+  PrivateTemporaryFolder(const PrivateTemporaryFolder&) = delete;
+  PrivateTemporaryFolder& operator=(const PrivateTemporaryFolder&) = delete;
+  [[nodiscard]] const std::string& path() const { return folder_; }
+
+ private:
+  std::string folder_;
+  std::optional<std::string> previous_;
+};
+
+class CurlHttpTest : public ::testing::Test {
+ protected:
+  PrivateTemporaryFolder temporary;
+  LoopbackServer server;
+  CurlHttp http;
+};
+
+TEST_F(CurlHttpTest, DeliversTheBodyWhateverTheStatusCode) {
+  struct Case {
+    int status;
+    std::string body;
+  };
+  const std::vector<Case> cases{{200, R"({"enabled":true})"},
+                                {500, R"({"enabled":true})"},
+                                {404, "missing"},
+                                {503, ""},
+                                {200, std::string("bin\0ary\xFF", 8)}};
+  for (const auto& c : cases) {
+    server.on("GET", "/reply", LoopbackReply{c.status, c.body, "application/json", 0, {}});
+    const HttpResponse response = get(http, server.url("/reply"));
+    EXPECT_FALSE(response.error) << c.status << ": " << response.error.value_or("");
+    EXPECT_EQ(response.statusCode, c.status);
+    ASSERT_TRUE(response.body) << c.status;
+    EXPECT_EQ(*response.body, c.body);
+  }
+}
+
+TEST_F(CurlHttpTest, PostsHeadersAndBodyAsGiven) {
+  server.on("POST", "/api/setup/folder", LoopbackReply{.body = R"({"video_count":3})"});
+  const std::string body = "{\"path\":\"/Users/me/Movies/My \xC3\xA9t\xC3\xA9\"}";
+  const HttpResponse response = sendAndWait(
+      http, HttpRequest{"POST",
+                        server.url("/api/setup/folder"),
+                        {{"Content-Type", "application/json"}, {"X-Kestrova", "yes please"}},
+                        body,
+                        10});
+  EXPECT_EQ(response.body.value_or(""), R"({"video_count":3})");
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "POST");
+  EXPECT_EQ(requests[0].path, "/api/setup/folder");
+  EXPECT_EQ(requests[0].body, body);
+  EXPECT_EQ(requests[0].header("content-type").value_or(""), "application/json");
+  EXPECT_EQ(requests[0].header("x-kestrova").value_or(""), "yes please");
+}
+
+TEST_F(CurlHttpTest, AnEmptyPostStillSendsAPost) {
+  server.on("POST", "/empty", LoopbackReply{.body = "ok"});
+  const HttpResponse response =
+      sendAndWait(http, HttpRequest{"POST", server.url("/empty"), {}, std::nullopt, 10});
+  EXPECT_EQ(response.body.value_or(""), "ok");
+  ASSERT_EQ(server.requestCount(), 1u);
+  EXPECT_EQ(server.requests()[0].method, "POST");
+}
+
+TEST_F(CurlHttpTest, AServerSlowerThanTheLimitGivesATimeoutAndNoBody) {
+  server.on("GET", "/slow", LoopbackReply{.body = "{}", .delaySeconds = 20});
+  const auto started = std::chrono::steady_clock::now();
+  const HttpResponse response = get(http, server.url("/slow"), 1.0);
+  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  ASSERT_TRUE(response.error);
+  EXPECT_NE(response.error->find("Timeout was reached"), std::string::npos) << *response.error;
+  EXPECT_FALSE(response.body);
+  ::testing::Test::RecordProperty("timeout_seconds_observed", std::to_string(took));
+}
+
+TEST_F(CurlHttpTest, ARefusedConnectionGivesAReadableError) {
+  RefusingPort refusing;
+  const HttpResponse response = get(http, refusing.url());
+  ASSERT_TRUE(response.error);
+  EXPECT_EQ(response.error->rfind("Couldn't connect to server", 0), 0u) << *response.error;
+  EXPECT_FALSE(response.body);
+  EXPECT_EQ(response.statusCode, 0);
+}
+
+TEST_F(CurlHttpTest, OnlyHttpAndHttpsAreEverSpoken) {
+  const std::vector<std::string> urls{
+      "file:///etc/passwd",
+      "FILE:///etc/passwd",
+      "ftp://127.0.0.1:" + std::to_string(server.port()) + "/x",
+      "gopher://127.0.0.1:" + std::to_string(server.port()) + "/",
+      "dict://127.0.0.1:" + std::to_string(server.port()) + "/",
+      "127.0.0.1:" + std::to_string(server.port()) + "/api/status",  // no scheme at all
+      "/etc/passwd",
+      "",
+      "http//127.0.0.1/",
+  };
+  for (const auto& url : urls) {
+    const HttpResponse response = get(http, url);
+    EXPECT_TRUE(response.error) << url;
+    EXPECT_FALSE(response.body) << url;
+  }
+  EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST_F(CurlHttpTest, FollowsRedirectsButNeverToAnotherProtocol) {
+  server.on("GET", "/new", LoopbackReply{.body = "arrived"});
+  server.on("GET", "/old", LoopbackReply{302, "", "text/plain", 0, {{"Location", "/new"}}});
+  server.on("GET", "/to-file", LoopbackReply{302, "", "text/plain", 0, {{"Location", "file:///etc/passwd"}}});
+  server.on("GET", "/to-ftp",
+            LoopbackReply{301, "", "text/plain", 0, {{"Location", "ftp://127.0.0.1/etc/passwd"}}});
+  server.on("GET", "/loop", LoopbackReply{302, "", "text/plain", 0, {{"Location", "/loop"}}});
+
+  const HttpResponse followed = get(http, server.url("/old"));
+  EXPECT_FALSE(followed.error);
+  EXPECT_EQ(followed.statusCode, 200);
+  EXPECT_EQ(followed.body.value_or(""), "arrived");
+
+  for (const std::string path : {"/to-file", "/to-ftp", "/loop"}) {
+    const HttpResponse refused = get(http, server.url(path));
+    EXPECT_TRUE(refused.error) << path;
+    EXPECT_FALSE(refused.body) << path;
+  }
+}
+
+TEST_F(CurlHttpTest, DownloadsToATemporaryFileRemovedAfterTheCompletion) {
+  const std::string payload(300'000, 'd');
+  server.on("GET", "/Kestrova.dmg", LoopbackReply{.body = payload, .contentType = "application/octet-stream"});
+  std::string seenPath;
+  std::string seenContents;
+  std::promise<DownloadResult> done;
+  http.download(HttpRequest{"GET", server.url("/Kestrova.dmg"), {}, std::nullopt, 10},
+                [&](DownloadResult result) {
+                  if (result.file) {
+                    seenPath = *result.file;
+                    seenContents = readFile(*result.file);
+                  }
+                  done.set_value(std::move(result));
+                });
+  auto future = done.get_future();
+  ASSERT_EQ(future.wait_for(kHangGuard), std::future_status::ready);
+  const DownloadResult result = future.get();
+  EXPECT_FALSE(result.error);
+  EXPECT_EQ(fs::path(seenPath).parent_path(), fs::path(temporary.path()));
+  EXPECT_EQ(seenContents, payload);
+  // Completions run one after another, so once a later one has run the download's has returned
+  // and its file is gone.
+  server.on("GET", "/next", LoopbackReply{.body = "next"});
+  EXPECT_EQ(get(http, server.url("/next")).body.value_or(""), "next");
+  EXPECT_FALSE(fs::exists(seenPath));
+  EXPECT_EQ(entriesIn(temporary.path().c_str()), 0u);
+}
+
+TEST_F(CurlHttpTest, ADownloadMovedAwayByTheCompletionStays) {
+  server.on("GET", "/file", LoopbackReply{.body = "kept"});
+  const fs::path kept = fs::temp_directory_path() / ("kestrova-kept-" + std::to_string(::getpid()));
+  std::promise<void> done;
+  http.download(HttpRequest{"GET", server.url("/file"), {}, std::nullopt, 10}, [&](DownloadResult r) {
+    if (r.file) fs::rename(*r.file, kept);
+    done.set_value();
+  });
+  ASSERT_EQ(done.get_future().wait_for(kHangGuard), std::future_status::ready);
+  EXPECT_EQ(readFile(kept.string()), "kept");
+  fs::remove(kept);
+}
+
+TEST_F(CurlHttpTest, AFailedDownloadHasAnErrorAndLeavesNoFile) {
+  RefusingPort refusing;
+  server.on("GET", "/slow", LoopbackReply{.body = "late", .delaySeconds = 20});
+  for (const std::string& url : {refusing.url(), server.url("/slow"), std::string("file:///etc/passwd")}) {
+    std::promise<DownloadResult> done;
+    http.download(HttpRequest{"GET", url, {}, std::nullopt, 1.0},
+                  [&](DownloadResult r) { done.set_value(std::move(r)); });
+    auto future = done.get_future();
+    ASSERT_EQ(future.wait_for(kHangGuard), std::future_status::ready);
+    const DownloadResult result = future.get();
+    EXPECT_TRUE(result.error) << url;
+    EXPECT_FALSE(result.file) << url;
+  }
+  EXPECT_EQ(entriesIn(temporary.path().c_str()), 0u);
+}
+
+TEST_F(CurlHttpTest, TransfersRunTogetherWhileCompletionsRunOneAtATimeOffTheCallersThread) {
+  // Each request is held until all of them have arrived: only concurrent transfers get "together".
+  constexpr int kRequests = 6;
+  std::mutex arrivals;
+  std::condition_variable allArrived;
+  int arrived = 0;
+  server.on("GET", "/together", [&](const RecordedRequest&) {
+    std::unique_lock lock(arrivals);
+    ++arrived;
+    allArrived.notify_all();
+    const bool together = allArrived.wait_for(lock, std::chrono::seconds(10), [&] { return arrived >= kRequests; });
+    return LoopbackReply{.body = together ? "together" : "alone"};
+  });
+
+  std::mutex mutex;
+  std::set<std::thread::id> threads;
+  std::vector<std::string> bodies;
+  std::atomic<int> running{0};
+  std::atomic<int> overlaps{0};
+  std::promise<void> finished;
+  for (int i = 0; i < kRequests; ++i) {
+    http.send(HttpRequest{"GET", server.url("/together"), {}, std::nullopt, 20}, [&](HttpResponse r) {
+      if (running.fetch_add(1) != 0) ++overlaps;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // widen any overlap
+      std::lock_guard lock(mutex);
+      threads.insert(std::this_thread::get_id());
+      bodies.push_back(r.body.value_or(r.error.value_or("?")));
+      running.fetch_sub(1);
+      if (bodies.size() == kRequests) finished.set_value();
+    });
+  }
+  ASSERT_EQ(finished.get_future().wait_for(kHangGuard), std::future_status::ready);
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(bodies, std::vector<std::string>(kRequests, "together"));
+  EXPECT_EQ(overlaps.load(), 0);
+  ASSERT_EQ(threads.size(), 1u);
+  EXPECT_NE(*threads.begin(), std::this_thread::get_id());
+}
+
+std::size_t openDescriptors() { return entriesIn("/proc/self/fd"); }
+std::size_t threadCount() { return entriesIn("/proc/self/task"); }
+
+void exerciseOnce() {
+  LoopbackServer server;
+  server.on("GET", "/warm", LoopbackReply{.body = "warm"});
+  CurlHttp http;
+  EXPECT_EQ(get(http, server.url("/warm")).body.value_or(""), "warm");
+}
+
+TEST(CurlHttpShutdown, EndsTransfersInFlightAndLeavesNoThreadOrDescriptor) {
+  exerciseOnce();  // libcurl's one-time set-up keeps what it opens for the process's lifetime
+  const std::size_t descriptorsBefore = openDescriptors();
+  const std::size_t threadsBefore = threadCount();
+  {
+    LoopbackServer server;
+    server.on("GET", "/hang", LoopbackReply{.body = "never", .delaySeconds = 60});
+    std::mutex mutex;
+    std::vector<std::string> errors;
+    std::atomic<int> downloads{0};
+    const HttpRequest hang{"GET", server.url("/hang"), {}, std::nullopt, 60};
+    {
+      CurlHttp http;
+      for (int i = 0; i < 4; ++i) {
+        http.send(hang, [&](HttpResponse r) {
+          std::lock_guard lock(mutex);
+          errors.push_back(r.error.value_or("no error"));
+          // A completion that sends again while the client shuts down is answered, not lost.
+          if (errors.size() == 1) {
+            http.send(hang, [&](HttpResponse again) {
+              std::lock_guard innerLock(mutex);
+              errors.push_back(again.error.value_or("no error"));
+            });
+          }
+        });
+      }
+      http.download(hang, [&](DownloadResult r) {
+        EXPECT_FALSE(r.file);
+        std::lock_guard lock(mutex);
+        errors.push_back(r.error.value_or("no error"));
+        ++downloads;
+      });
+      // Wait until the server holds every transfer, so they are truly in flight.
+      for (int i = 0; i < 1000 && server.requestCount() < 5; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      ASSERT_EQ(server.requestCount(), 5u);
+    }
+    EXPECT_EQ(errors, std::vector<std::string>(6, "cancelled"));
+    EXPECT_EQ(downloads.load(), 1);
+  }
+  EXPECT_EQ(openDescriptors(), descriptorsBefore);
+  EXPECT_EQ(threadCount(), threadsBefore);
+}
+
+}  // namespace
+}  // namespace kestrova
