@@ -1,5 +1,6 @@
 """Renders the same 1920x1080 two-line card with inkslab and with ImageMagick's convert,
-alternating the two, and prints the median wall time, peak memory and file size of each."""
+alternating the two, and prints the median wall time, the median of the runs' peak resident
+memory and the file size of each."""
 
 import os
 import statistics
@@ -64,10 +65,10 @@ def main():
                 results[name][0].append(wall)
                 results[name][1].append(rss)
         sizes = {name: os.path.getsize(path) for name, path in outputs.items()}
-    print(f"1920x1080 two-line card, {runs} alternating runs each (median wall, peak RSS, file)")
+    print(f"1920x1080 two-line card, {runs} alternating runs each (medians of wall time and of peak RSS; file size)")
     medians = {}
     for name, (walls, rsses) in results.items():
-        medians[name] = (statistics.median(walls) * 1000, max(rsses) / 1024)
+        medians[name] = (statistics.median(walls) * 1000, statistics.median(rsses) / 1024)
         print(f"  {name:8} {medians[name][0]:7.1f} ms  {medians[name][1]:6.1f} MiB"
               f"  {sizes[name]:8d} bytes")
     print(f"  inkslab/convert: wall {medians['inkslab'][0] / medians['convert'][0]:.2f}"
