@@ -4,11 +4,23 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <vector>
 
 namespace kestrova::engine {
 namespace fs = std::filesystem;
 namespace {
+
+constexpr std::int64_t kDefaultPort = 8787;
+// How long each video "plays" before `now` moves on to the next file.
+constexpr std::int64_t kSecondsPerVideo = 30;
+
+// The video files directly inside a folder (sorted), or the reason the folder cannot be used.
+struct FolderScan {
+  std::optional<std::string> error;
+  std::vector<std::string> videos;
+};
 
 bool isVideoName(const std::string& name) {
   static const std::vector<std::string> kExtensions = {".mp4", ".mov", ".m4v",
@@ -18,8 +30,6 @@ bool isVideoName(const std::string& name) {
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return std::find(kExtensions.begin(), kExtensions.end(), extension) != kExtensions.end();
 }
-
-}  // namespace
 
 FolderScan scanFolder(const std::string& path) {
   std::error_code error;
@@ -45,8 +55,7 @@ FolderScan scanFolder(const std::string& path) {
   return scan;
 }
 
-EngineState::EngineState(std::string configPath, StreamLog& log)
-    : configPath_(std::move(configPath)), log_(log) {}
+}  // namespace
 
 nlohmann::json EngineState::readConfig() const {
   std::ifstream in(configPath_);

@@ -4,9 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -14,27 +12,17 @@
 
 namespace kestrova::engine {
 
-inline constexpr std::int64_t kDefaultPort = 8787;
-// How long each video "plays" before `now` moves on to the next file.
-inline constexpr std::int64_t kSecondsPerVideo = 30;
-
-// The video files directly inside a folder (sorted), or the reason the folder cannot be used.
-struct FolderScan {
-  std::optional<std::string> error;
-  std::vector<std::string> videos;
-};
-[[nodiscard]] FolderScan scanFolder(const std::string& path);
-
-// Shared by the server's threads; every member function locks.
+// Shared by the server's threads; every public member function locks.
 class EngineState {
  public:
-  EngineState(std::string configPath, StreamLog& log);
+  EngineState(std::string configPath, StreamLog& log)
+      : configPath_(std::move(configPath)), log_(log) {}
 
-  // `port` from config.json, written with the default first when the file is missing.
+  // `port` from config.json, which is created with the default port when missing.
   [[nodiscard]] std::int64_t loadPort();
   // The reply of GET /api/status.
   [[nodiscard]] nlohmann::json status();
-  // Stores the folder in config.json when it can be read; the reply of POST /api/setup/folder.
+  // Keeps a readable folder in config.json; the reply of POST /api/setup/folder.
   [[nodiscard]] nlohmann::json setMediaFolder(const std::string& path);
   void setEnabled(bool enabled);
   void setLive(bool live, const std::string& title);

@@ -1,7 +1,6 @@
 // The stand-in engine: serves the engine's HTTP contract on 127.0.0.1 at the port in config.json,
 // keeps its files under the user's Application Support folder, and stops cleanly on SIGTERM.
 #include <httplib.h>
-#include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -9,47 +8,25 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <string>
 #include <thread>
 
 #include "standins/engine/engine_state.h"
 #include "standins/engine/routes.h"
-#include "standins/engine/stream_log.h"
-
-namespace {
-
-std::string homeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    return home;
-  }
-  const passwd* user = getpwuid(getuid());
-  return user != nullptr ? user->pw_dir : "/";
-}
-
-std::string environmentText(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "(not set)";
-}
-
-}  // namespace
 
 int main() {
   namespace fs = std::filesystem;
   using namespace kestrova::engine;
 
-  const fs::path dataDir = fs::path(homeFolder()) / "Library" / "Application Support" / "Kestrova";
+  const char* home = std::getenv("HOME");  // launchd always sets it for an agent
+  const fs::path dataDir = fs::path(home ? home : ".") / "Library/Application Support/Kestrova";
   std::error_code error;
   fs::create_directories(dataDir / "logs", error);
-  if (error) {
-    std::cerr << "kestrova-engine: cannot create " << (dataDir / "logs") << ": " << error.message()
-              << '\n';
-    return 1;
-  }
   StreamLog log((dataDir / "logs" / "stream.log").string());
   EngineState state((dataDir / "config.json").string(), log);
   const std::int64_t port = state.loadPort();
+  const char* resources = std::getenv("KESTROVA_RESOURCES");
   log.write("engine starting, pid " + std::to_string(getpid()) + ", resources " +
-            environmentText("KESTROVA_RESOURCES"));
+            (resources ? resources : "(not set)"));
 
   // Signals are taken by sigwait below, never by a handler, so stopping the server happens on
   // an ordinary thread. Every thread started from here on inherits the mask.
@@ -62,12 +39,13 @@ int main() {
 
   httplib::Server server;
   addRoutes(server, state);
+  const std::string address = "127.0.0.1:" + std::to_string(port);
   if (!server.bind_to_port("127.0.0.1", static_cast<int>(port))) {
-    log.write("cannot listen on 127.0.0.1:" + std::to_string(port));
-    std::cerr << "kestrova-engine: cannot listen on 127.0.0.1:" << port << '\n';
+    log.write("cannot listen on " + address);
+    std::cerr << "kestrova-engine: cannot listen on " << address << '\n';
     return 1;
   }
-  log.write("listening on 127.0.0.1:" + std::to_string(port));
+  log.write("listening on " + address);
 
   std::atomic<bool> stopping{false};
   std::thread listener([&] {

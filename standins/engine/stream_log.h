@@ -1,6 +1,9 @@
 // The engine's running log, stream.log: one timestamped line per event, safe from any thread.
 #pragma once
 
+#include <algorithm>
+#include <ctime>
+#include <fstream>
 #include <mutex>
 #include <string>
 
@@ -9,8 +12,19 @@ namespace kestrova::engine {
 class StreamLog {
  public:
   explicit StreamLog(std::string path) : path_(std::move(path)) {}
-  // Appends "<UTC time> <line>"; a log that cannot be written never stops the engine.
-  void write(const std::string& line);
+
+  // Appends "<UTC time> <line>"; a log that cannot be written never stops the engine. Line
+  // breaks are flattened so that text from a request cannot forge a line of its own.
+  void write(std::string line) {
+    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    std::lock_guard lock(mutex_);
+    std::ofstream(path_, std::ios::app) << stamp << ' ' << line << '\n';
+  }
 
  private:
   std::string path_;
