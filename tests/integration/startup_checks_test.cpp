@@ -1,0 +1,134 @@
+// The checks every launch makes: placement, then the agent's file, load state and owner.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/shell/app_delegate.h"
+#include "tests/integration/shell_harness.h"
+
+namespace kestrova {
+namespace {
+
+using testing::kBootout;
+using testing::kOk;
+using testing::kPrint;
+using testing::kUnknownService;
+using testing::answerWith;
+using testing::ShellHarness;
+
+const std::string kWelcome = "Welcome to Kestrova";
+const std::string kUpdated = "Kestrova updated";
+
+class StartupChecksTest : public ::testing::Test, protected ShellHarness {
+ protected:
+  [[nodiscard]] std::vector<std::string> alertMessages() const {
+    std::vector<std::string> messages;
+    for (const AlertSpec& spec : platform.ui.alerts) {
+      messages.push_back(spec.message);
+    }
+    return messages;
+  }
+};
+
+TEST_F(StartupChecksTest, OutsideApplicationsExplainsAndQuitsBeforeAnythingElse) {
+  platform.host.bundle = "/Users/example/Downloads/Kestrova.app";
+  launch();
+  ASSERT_EQ(platform.ui.alerts.size(), 1u);
+  EXPECT_EQ(platform.ui.alerts[0],
+            (AlertSpec{"Move Kestrova to Applications",
+                       "Kestrova is running from:\n/Users/example/Downloads/Kestrova.app\n\nIt "
+                       "must live in the Applications folder to broadcast reliably. Quit, drag "
+                       "Kestrova to Applications, and open it from there.",
+                       {"Quit"},
+                       std::nullopt}));
+  EXPECT_TRUE(platform.ui.terminated);
+  // The offline item was already drawn; nothing after the alert ran.
+  EXPECT_EQ(item().menuSets, 1);
+  EXPECT_FALSE(agentFileExists());
+  EXPECT_TRUE(runner.calls().empty());
+  platform.loop.advance(30);
+  EXPECT_EQ(statusRequests(), 0u);
+}
+
+TEST_F(StartupChecksTest, AllowAnywhereLetsACopyOutsideApplicationsRun) {
+  platform.host.bundle = "/Users/example/Downloads/Kestrova.app";
+  platform.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";
+  launchSettled();
+  EXPECT_TRUE(platform.ui.alerts.empty());
+  EXPECT_FALSE(platform.ui.terminated);
+  EXPECT_TRUE(waitForRequests(1));
+}
+
+TEST_F(StartupChecksTest, NoAgentFileRunsTheFirstRunBeforeThePollTimerStarts) {
+  // The welcome stays open for 30 s and is answered "Later".
+  platform.ui.answers.push_back(answerWith(kAlertFirstButton + 1, std::nullopt, 30));
+  launch();
+  EXPECT_EQ(alertMessages(), std::vector<std::string>{kWelcome});
+  EXPECT_FALSE(agentFileExists());
+  ASSERT_TRUE(waitForRequests(1));
+  // Had the timer started before the welcome, its held tick would fire now.
+  platform.loop.runUntilIdle();
+  platform.loop.advance(4.9);
+  EXPECT_EQ(statusRequests(), 1u);
+  platform.loop.advance(0.1);
+  EXPECT_TRUE(waitForRequests(2));
+}
+
+TEST_F(StartupChecksTest, FilePresentButNotLoadedIsInstalledSilentlyWithALogLine) {
+  writeAgentFile("/Applications/Old Kestrova.app/engine");
+  runner.answer(kPrint, {kUnknownService, kUnknownService, kOk});
+  runner.answer(kBootout, kOk);
+  runner.answer(bootstrapLine(), kOk);
+  launch();
+  const auto logs = platform.host.logLines();
+  EXPECT_NE(std::find(logs.begin(), logs.end(),
+                      "Kestrova: startup agent present but not loaded \u2014 bootstrapping"),
+            logs.end());
+  EXPECT_EQ(runner.count(bootstrapLine()), 1u);
+  EXPECT_NE(agentFile().find(enginePath()), std::string::npos);  // rewritten for this copy
+  EXPECT_TRUE(platform.ui.alerts.empty());
+  EXPECT_TRUE(waitForRequests(1));
+}
+
+TEST_F(StartupChecksTest, FailedReinstallAtStartUpStaysSilent) {
+  writeAgentFile(enginePath());
+  runner.answer(kPrint, kUnknownService);
+  runner.answer(kBootout, kOk);
+  runner.answer(bootstrapLine(), {5, "Bootstrap failed: 5: Input/output error"});
+  launch();
+  EXPECT_TRUE(platform.ui.alerts.empty());
+  EXPECT_TRUE(waitForRequests(1));
+}
+
+TEST_F(StartupChecksTest, AStaleAgentIsRepointedAndTheUserToldOnce) {
+  writeAgentFile("/Volumes/Kestrova/Kestrova.app/Contents/Resources/engine/runtime/kestrova-engine");
+  serviceLoaded(true);
+  runner.answer(kBootout, kOk);
+  runner.answer(bootstrapLine(), kOk);
+  launch();
+  ASSERT_EQ(platform.ui.alerts.size(), 1u);
+  EXPECT_EQ(platform.ui.alerts[0],
+            (AlertSpec{kUpdated,
+                       "This copy of Kestrova is now the one that runs in the background, and "
+                       "your channel will keep broadcasting as before.",
+                       {"OK"},
+                       std::nullopt}));
+  EXPECT_NE(agentFile().find(enginePath()), std::string::npos);
+  EXPECT_TRUE(waitForRequests(1));
+
+  // The next launch finds nothing to repair.
+  auto next = AppDelegate::create();
+  next->applicationDidFinishLaunching();
+  EXPECT_EQ(platform.ui.alerts.size(), 1u);
+}
+
+TEST_F(StartupChecksTest, ALoadedAgentForThisCopyNeedsNothing) {
+  launchSettled();
+  EXPECT_TRUE(platform.ui.alerts.empty());
+  EXPECT_EQ(runner.calls(), std::vector<std::string>{kPrint});
+  EXPECT_TRUE(waitForRequests(1));
+}
+
+}  // namespace
+}  // namespace kestrova
