@@ -10,6 +10,7 @@
 #include <iostream>
 #include <thread>
 
+#include "standins/engine/dashboard_password.h"
 #include "standins/engine/engine_state.h"
 #include "standins/engine/routes.h"
 
@@ -27,6 +28,7 @@ int main() {
   const char* resources = std::getenv("KESTROVA_RESOURCES");
   log.write("engine starting, pid " + std::to_string(getpid()) + ", resources " +
             (resources ? resources : "(not set)"));
+  ensureDashboardPassword(log);
 
   // Signals are taken by sigwait below, never by a handler, so stopping the server happens on
   // an ordinary thread. Every thread started from here on inherits the mask.

@@ -1,13 +1,19 @@
 // The security stand-in answers the command lines the app and the engine use, as the real tool.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <filesystem>
+#include <regex>
 #include <thread>
 
-#include "app/dashboard/dashboard_password.h"
 #include "app/engine/shell.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/test_platform.h"
+
+extern char** environ;
 
 namespace kestrova {
 namespace {
@@ -95,6 +101,72 @@ TEST_F(SecurityStandinTest, DamagedKeychainAndBadUsageFail) {
   EXPECT_EQ(test.sandbox.read(".kestrova-standins/keychain"), "not a keychain");
   EXPECT_NE(security({"add-generic-password", "-s", "svc", "-a", "password"}).status, 0);
   EXPECT_NE(security({"no-such-command"}).status, 0);
+}
+
+// The stand-in engine as launchd runs it, with the sandbox as its home, until destroyed.
+class EngineRun {
+ public:
+  explicit EngineRun(const std::string& home) {
+    std::vector<std::string> variables = {
+        "HOME=" + home, std::string("KESTROVA_RESOURCES=") + KESTROVA_BUNDLE_DIR +
+                            "/Contents/Resources/engine"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      const std::string variable = *entry;
+      if (!variable.starts_with("HOME=") && !variable.starts_with("KESTROVA_RESOURCES=")) {
+        variables.push_back(variable);
+      }
+    }
+    std::vector<char*> envp;
+    for (auto& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::string program = KESTROVA_ENGINE_RUNTIME_DIR "/kestrova-engine";
+    char* argv[] = {program.data(), nullptr};
+    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
+  }
+  ~EngineRun() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  EngineRun(const EngineRun&) = delete;
+  EngineRun& operator=(const EngineRun&) = delete;
+  [[nodiscard]] bool started() const { return pid_ > 0; }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+TEST_F(SecurityStandinTest, EngineStoresARandomPasswordOnceForTheAppToShow) {
+  const std::string log = "Library/Application Support/Kestrova/logs/stream.log";
+  int port = 0;
+  {
+    testing::LoopbackServer probe;  // a port that was free a moment ago
+    port = probe.port();
+  }
+  test.sandbox.write("Library/Application Support/Kestrova/config.json",
+                     R"({"port": )" + std::to_string(port) + "}");
+  // The engine looks at the Keychain before it opens its port: once the log speaks of
+  // listening (or of failing to), the password is settled and the engine can be stopped.
+  const auto runOnce = [&] {
+    EngineRun engine(test.sandbox.home());
+    ASSERT_TRUE(engine.started());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (test.sandbox.read(log).find("listen") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  };
+  runOnce();
+  const ShellResult first = find();
+  ASSERT_EQ(first.status, 0) << test.sandbox.read(log);
+  EXPECT_TRUE(std::regex_match(first.output, std::regex("([a-z2-9]{5}-){3}[a-z2-9]{5}\n")))
+      << first.output;
+  const std::string password = first.output.substr(0, first.output.size() - 1);
+  EXPECT_EQ(test.sandbox.read(log).find(password), std::string::npos);
+
+  runOnce();  // a later start keeps the password the user may already have typed
+  EXPECT_EQ(find(), first);
 }
 
 }  // namespace
