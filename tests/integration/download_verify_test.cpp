@@ -122,8 +122,10 @@ class DownloadVerify : public ::testing::Test {
     return outcome.value_or(Outcome{});
   }
 
-  TestPlatform test{testing::standinTools()};
+  // The server outlives the HTTP client, whose kept-alive connections would otherwise hold up
+  // the server's shutdown.
   LoopbackServer server;
+  TestPlatform test{testing::standinTools()};
   int images_ = 0;
 };
 
