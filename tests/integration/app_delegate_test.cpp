@@ -97,7 +97,7 @@ TEST_F(AppDelegateTest, OfflineReplyEmptiesTheNowPlayingText) {
   launchSettled();
   ASSERT_TRUE(waitForReplies(1));
   EXPECT_EQ(delegate->lastNow(), "Morning Show");
-  engineGoesAway();
+  replyWith("<html>starting");  // unreadable: offline
   platform.loop.advance(5);
   ASSERT_TRUE(waitForReplies(2));
   EXPECT_EQ(delegate->status(), EngineStatus::offline);

@@ -71,10 +71,6 @@ class ShellHarness {
   void replyWith(const std::string& body) {
     engine.on("GET", "/api/status", LoopbackReply{200, body});
   }
-  void engineGoesAway() {
-    // Port 1 refuses at once on the loopback address.
-    platform.sandbox.write("Library/Application Support/Kestrova/config.json", R"({"port": 1})");
-  }
 
   [[nodiscard]] std::size_t statusRequests() const {
     std::size_t count = 0;
