@@ -44,8 +44,8 @@ std::optional<std::string> fromResult(const ShellResult& result) {
 }
 
 void show() {
-  const std::vector<std::string> arguments = {"find-generic-password", "-s", kBundleID, "-a",
-                                              "password", "-w"};
+  const std::vector<std::string> arguments = {
+      "find-generic-password", "-s", kBundleID, "-a", "password", "-w"};
   ShellResult result = shell(platform().tools().security, arguments);
   std::optional<std::string> password = fromResult(result);
   wipe(result.output);

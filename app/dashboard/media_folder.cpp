@@ -106,14 +106,13 @@ void choose(std::function<void()> openDashboard) {
   if (!folder) {
     return;
   }
-  platform().http().send(request(*folder), [open = std::move(openDashboard)](
-                                               HttpResponse response) mutable {
-    // Parsed here, off the main thread; only the result crosses over.
-    auto reply = readReply(response);
-    platform().loop().post([reply = std::move(reply), open = std::move(open)] {
-      tell(reply, open);
-    });
-  });
+  platform().http().send(
+      request(*folder), [open = std::move(openDashboard)](HttpResponse response) mutable {
+        // Parsed here, off the main thread; only the result crosses over.
+        auto reply = readReply(response);
+        platform().loop().post(
+            [reply = std::move(reply), open = std::move(open)] { tell(reply, open); });
+      });
 }
 
 }  // namespace kestrova::MediaFolder

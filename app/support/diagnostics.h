@@ -1,4 +1,4 @@
-// The "Send Diagnostics to Support…" command: gathers the report, saves it to the Desktop, shows it.
+// The "Send Diagnostics to Support…" command: the report saved to the Desktop and shown.
 #pragma once
 
 #include <string>

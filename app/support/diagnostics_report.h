@@ -23,8 +23,8 @@ struct ReportFacts {
 
 // Top-level configuration keys whose values never leave the machine.
 inline constexpr std::string_view kSecretKeys[] = {
-    "stream_key", "password", "telegram_token", "wa_token",      "yt_api_key",
-    "yt_client_secret", "fb_page_token", "fb_rtmp_url", "assistant_key"};
+    "stream_key",       "password",      "telegram_token", "wa_token",     "yt_api_key",
+    "yt_client_secret", "fb_page_token", "fb_rtmp_url",    "assistant_key"};
 
 // "2026-03-01 14:05:09 +0000"
 [[nodiscard]] std::string utcTimestamp(std::chrono::system_clock::time_point time);

@@ -83,9 +83,9 @@ void ensureDashboardPassword(StreamLog& log) {
   const int status =
       runQuietly(*tool, {"add-generic-password", "-s", kService, "-a", kAccount, "-w", password});
   std::fill(password.begin(), password.end(), '\0');
-  log.write(status == 0 ? "dashboard password created and stored in the Keychain"
-                        : "dashboard password could not be stored (status " +
-                              std::to_string(status) + ")");
+  log.write(status == 0
+                ? "dashboard password created and stored in the Keychain"
+                : "dashboard password could not be stored (status " + std::to_string(status) + ")");
 }
 
 }  // namespace kestrova::engine

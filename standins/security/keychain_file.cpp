@@ -37,8 +37,7 @@ std::string keychainPath() {
   return std::string(home ? home : "") + "/.kestrova-standins/keychain";
 }
 
-std::optional<std::vector<KeychainItem>> loadKeychain(const std::string& path,
-                                                      std::string& error) {
+std::optional<std::vector<KeychainItem>> loadKeychain(const std::string& path, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (errno == ENOENT) return std::vector<KeychainItem>{};
@@ -77,8 +76,8 @@ std::optional<std::string> saveKeychain(const std::string& path,
                                         const std::vector<KeychainItem>& items) {
   nlohmann::json json = nlohmann::json::array();
   for (const auto& item : items) {
-    json.push_back({{"service", item.service}, {"account", item.account},
-                    {"password", item.password}});
+    json.push_back(
+        {{"service", item.service}, {"account", item.account}, {"password", item.password}});
   }
   std::string text;
   try {

@@ -19,8 +19,8 @@ namespace {
 
 using kestrova::standin::KeychainItem;
 
-constexpr int kNotFound = 44;       // errSecItemNotFound, as the tool reports it
-constexpr int kDuplicate = 45;      // errSecDuplicateItem
+constexpr int kNotFound = 44;   // errSecItemNotFound, as the tool reports it
+constexpr int kDuplicate = 45;  // errSecDuplicateItem
 constexpr int kUsage = 2;
 
 struct Options {

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <filesystem>
+#include <tuple>
 
 #include "app/engine/shell.h"
 #include "app/shell/app_delegate.h"
@@ -82,13 +81,14 @@ TEST_F(DiagnosticsTest, WritesTheWholeReportRevealsItAndSaysSo) {
 }
 
 TEST_F(DiagnosticsTest, NoListedTopLevelValueEverReachesTheReport) {
-  const char* secrets[] = {"SK-1", "PW-2", "TG-3", "WA-4", "YT-5", "YC-6", "FB-7", "rtmp://FB-8",
-                           "AS-9"};
-  test.sandbox.write(kConfig, std::string(R"({"stream_key": "SK-1", "password": "PW-2",)") +
-                                  R"("telegram_token": "TG-3", "wa_token": "WA-4",)" +
-                                  R"("yt_api_key": {"value": "YT-5"}, "yt_client_secret": ["YC-6"],)" +
-                                  R"("fb_page_token": "FB-7", "fb_rtmp_url": "rtmp://FB-8",)" +
-                                  R"("assistant_key": "AS-9", "youtube": {"stream_key": "nested"}})");
+  const char* secrets[] = {"SK-1", "PW-2", "TG-3",        "WA-4", "YT-5",
+                           "YC-6", "FB-7", "rtmp://FB-8", "AS-9"};
+  test.sandbox.write(kConfig,
+                     std::string(R"({"stream_key": "SK-1", "password": "PW-2",)") +
+                         R"("telegram_token": "TG-3", "wa_token": "WA-4",)" +
+                         R"("yt_api_key": {"value": "YT-5"}, "yt_client_secret": ["YC-6"],)" +
+                         R"("fb_page_token": "FB-7", "fb_rtmp_url": "rtmp://FB-8",)" +
+                         R"("assistant_key": "AS-9", "youtube": {"stream_key": "nested"}})");
   Diagnostics::save(EngineStatus::onAir);
   const std::string text = report();
   for (const char* secret : secrets) {
@@ -106,8 +106,9 @@ TEST_F(DiagnosticsTest, ConfigThatCannotServeLeavesNoSectionAtAll) {
     Diagnostics::save(EngineStatus::needsSetup);
     const std::string text = scoped.sandbox.read(kReport);
     EXPECT_EQ(text.find("--- config"), std::string::npos) << text;
-    EXPECT_NE(text.find("\nagent installed: false\nstatus: Setup needed\n\n--- last 400 log lines ---\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("\nagent installed: false\nstatus: Setup needed\n\n--- last 400 log lines ---\n"),
+        std::string::npos)
         << text;
   }
 }

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include <memory>
+#include <tuple>
 
 #include "app/dashboard/dashboard_window.h"
 #include "app/shell/app_delegate.h"
@@ -77,12 +76,13 @@ TEST_F(MediaFolderTest, TellsWhatTheEngineAnswered) {
       {"negative", 200, R"({"video_count": -4})", "Folder set", kNoVideos, true},
       {"fraction", 200, R"({"video_count": 2.5})", "Folder set", kNoVideos, true},
       {"count as text", 200, R"({"video_count": "12"})", "Folder set", kNoVideos, true},
-      {"count too large", 200, R"({"video_count": 18446744073709551615})", "Folder set",
-       kNoVideos, true},
+      {"count too large", 200, R"({"video_count": 18446744073709551615})", "Folder set", kNoVideos,
+       true},
       {"array body", 200, R"([{"video_count": 3}])", "Folder set", kNoVideos, true},
       {"not json", 200, "<html>oops</html>", "Folder set", kNoVideos, true},
       {"empty body", 200, "", "Folder set", kNoVideos, true},
-      {"error wins over a count", 200, R"({"error": "That folder is not readable.", "video_count": 5})",
+      {"error wins over a count", 200,
+       R"({"error": "That folder is not readable.", "video_count": 5})",
        "Could not use that folder", "That folder is not readable.", false},
       {"error with a failure status", 400, R"({"error": "No such folder."})",
        "Could not use that folder", "No such folder.", false},
@@ -152,9 +152,9 @@ TEST_F(MediaFolderTest, NoEngineShowsTheTransportErrorAndNoDashboard) {
   usePort(closedPort);
   // What the platform says about this failure, asked the same way.
   std::optional<std::string> transportError;
-  test.http->send(MediaFolder::request(kFolder),
-                  [&](HttpResponse response) { test.loop.post([&, response] {
-                    transportError = response.error; }); });
+  test.http->send(MediaFolder::request(kFolder), [&](HttpResponse response) {
+    test.loop.post([&, response] { transportError = response.error; });
+  });
   ASSERT_TRUE(test.loop.runUntil([&] { return transportError.has_value(); }));
   ASSERT_FALSE(transportError->empty());
 

@@ -40,8 +40,8 @@ class SecurityStandinTest : public ::testing::Test {
   }
 
   ShellResult add(const std::string& password, bool update = false) {
-    std::vector<std::string> args = {"add-generic-password", "-s", "com.talmiro.kestrova", "-a",
-                                     "password", "-w", password};
+    std::vector<std::string> args = {
+        "add-generic-password", "-s", "com.talmiro.kestrova", "-a", "password", "-w", password};
     if (update) args.push_back("-U");
     return security(args);
   }
@@ -108,8 +108,8 @@ class EngineRun {
  public:
   explicit EngineRun(const std::string& home) {
     std::vector<std::string> variables = {
-        "HOME=" + home, std::string("KESTROVA_RESOURCES=") + KESTROVA_BUNDLE_DIR +
-                            "/Contents/Resources/engine"};
+        "HOME=" + home,
+        std::string("KESTROVA_RESOURCES=") + KESTROVA_BUNDLE_DIR + "/Contents/Resources/engine"};
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string variable = *entry;
       if (!variable.starts_with("HOME=") && !variable.starts_with("KESTROVA_RESOURCES=")) {

@@ -31,13 +31,14 @@ class DashboardPasswordTest : public ::testing::Test {
 
 TEST_F(DashboardPasswordTest, ShowsTheTrimmedPasswordAndCopiesItAlone) {
   runner.answer(kCommand, ShellResult{0, "s3cret-Pass\n"});
-  test.ui.answers.push_back(ScriptedAnswer{.response = kAlertFirstButton, .fieldText = {}, .heldFor = 0});  // "Copy"
+  test.ui.answers.push_back(
+      ScriptedAnswer{.response = kAlertFirstButton, .fieldText = {}, .heldFor = 0});  // "Copy"
   DashboardPassword::show();
 
   ASSERT_EQ(runner.calls(), std::vector<std::string>{kCommand});
   ASSERT_EQ(test.ui.alerts.size(), 1u);
-  const AlertSpec expected{"Dashboard password", std::string("s3cret-Pass") + kSentence,
-                           {"Copy", "Done"}, std::nullopt};
+  const AlertSpec expected{
+      "Dashboard password", std::string("s3cret-Pass") + kSentence, {"Copy", "Done"}, std::nullopt};
   EXPECT_EQ(shown(test.ui.alerts[0]), shown(expected));
   EXPECT_EQ(test.ui.pasteboard, "s3cret-Pass");
   EXPECT_EQ(test.ui.pasteboardWrites, 1);
@@ -46,7 +47,8 @@ TEST_F(DashboardPasswordTest, ShowsTheTrimmedPasswordAndCopiesItAlone) {
 TEST_F(DashboardPasswordTest, DoneLeavesThePasteboardAsItWas) {
   runner.answer(kCommand, ShellResult{0, "  s3cret \r\n"});
   test.ui.pasteboard = "something the user copied";
-  test.ui.answers.push_back(ScriptedAnswer{.response = kAlertFirstButton + 1, .fieldText = {}, .heldFor = 0});  // "Done"
+  test.ui.answers.push_back(
+      ScriptedAnswer{.response = kAlertFirstButton + 1, .fieldText = {}, .heldFor = 0});  // "Done"
   DashboardPassword::show();
 
   ASSERT_EQ(test.ui.alerts.size(), 1u);
@@ -61,9 +63,11 @@ TEST_F(DashboardPasswordTest, AnyFailureOrBlankPasswordShowsTheFailureAlert) {
     ShellResult result;
   } cases[] = {
       {"item missing",
-       {44, "security: SecKeychainSearchCopyNext: The specified item could not be found in the "
-            "keychain.\n"}},
-      {"user denied", {128, "security: SecKeychainSearchCopyNext: User interaction is not allowed.\n"}},
+       {44,
+        "security: SecKeychainSearchCopyNext: The specified item could not be found in the "
+        "keychain.\n"}},
+      {"user denied",
+       {128, "security: SecKeychainSearchCopyNext: User interaction is not allowed.\n"}},
       {"tool not started", {-1, "launch failed: No such file or directory"}},
       {"status failure with text that looks like a password", {1, "hunter2\n"}},
       {"empty output", {0, ""}},
@@ -92,9 +96,10 @@ TEST_F(DashboardPasswordTest, UsesTheSecurityToolTheSeamNames) {
   ScriptedRunner local;
   TestPlatform scoped{tools, &local};
   DashboardPassword::show();  // nothing scripted: the runner reports a launch failure
-  EXPECT_EQ(local.count(
-                "/opt/elsewhere/security find-generic-password -s com.talmiro.kestrova -a password -w"),
-            1u);
+  EXPECT_EQ(
+      local.count(
+          "/opt/elsewhere/security find-generic-password -s com.talmiro.kestrova -a password -w"),
+      1u);
   ASSERT_EQ(scoped.ui.alerts.size(), 1u);
   EXPECT_EQ(scoped.ui.alerts[0].message, "Could not read the password");
 }

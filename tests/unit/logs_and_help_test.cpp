@@ -21,9 +21,8 @@ TEST(LogsAndHelp, RevealTheLogAndOpenTheWebsiteWithoutTouchingTheEngine) {
   app->help();
   test.loop.runUntilIdle();
 
-  EXPECT_EQ(test.ui.revealedFiles,
-            std::vector<std::string>{test.sandbox.path(
-                "Library/Application Support/Kestrova/logs/stream.log")});
+  EXPECT_EQ(test.ui.revealedFiles, std::vector<std::string>{test.sandbox.path(
+                                       "Library/Application Support/Kestrova/logs/stream.log")});
   EXPECT_EQ(test.ui.openedURLs, std::vector<std::string>{"https://kestrova.talmiro.com/"});
   EXPECT_TRUE(test.ui.alerts.empty());
   EXPECT_TRUE(runner.calls().empty());
