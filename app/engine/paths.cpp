@@ -4,10 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
-
-#include <nlohmann/json.hpp>
 
 #include "app/engine/constants.h"
 #include "app/platform/platform.h"
@@ -81,7 +80,9 @@ std::string engineDataDir() {
   return (home() / "Library" / "Application Support" / "Kestrova").string();
 }
 
-std::string configFile() { return (std::filesystem::path(engineDataDir()) / "config.json").string(); }
+std::string configFile() {
+  return (std::filesystem::path(engineDataDir()) / "config.json").string();
+}
 
 std::string logDir() { return (std::filesystem::path(engineDataDir()) / "logs").string(); }
 

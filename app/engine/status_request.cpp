@@ -18,16 +18,16 @@ void requestStatus(std::function<void(StatusReport)> apply) {
   // The loop is taken now, on the main thread, so the completion needs nothing else from the
   // platform while it runs on the URL-loading thread.
   MainLoop& loop = platform().loop();
-  platform().http().send(std::move(request), [&loop, apply = std::move(apply)](
-                                                 HttpResponse response) mutable {
-    std::optional<std::string_view> body;
-    if (!response.error && response.body) {
-      body = *response.body;
-    }
-    // The reply is reduced here, off the main thread; only the small result crosses over.
-    StatusReport report = deriveStatus(body);
-    loop.post([apply = std::move(apply), report = std::move(report)]() { apply(report); });
-  });
+  platform().http().send(
+      std::move(request), [&loop, apply = std::move(apply)](HttpResponse response) mutable {
+        std::optional<std::string_view> body;
+        if (!response.error && response.body) {
+          body = *response.body;
+        }
+        // The reply is reduced here, off the main thread; only the small result crosses over.
+        StatusReport report = deriveStatus(body);
+        loop.post([apply = std::move(apply), report = std::move(report)]() { apply(report); });
+      });
 }
 
 }  // namespace kestrova

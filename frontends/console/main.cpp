@@ -31,7 +31,8 @@ std::string clockText(std::chrono::system_clock::time_point when) {
 }
 
 void printStatus(const kestrova::StatusReport& report) {
-  std::cout << clockText(kestrova::platform().host().now()) << "  " << kestrova::label(report.status);
+  std::cout << clockText(kestrova::platform().host().now()) << "  "
+            << kestrova::label(report.status);
   if (!report.now.empty()) {
     std::cout << "  \u2014 now playing: " << report.now;
   }

@@ -122,8 +122,10 @@ nlohmann::json EngineState::status() {
     log_.write("now playing: " + now);
   }
   lastNow_ = now;
-  return {{"setup_complete", setUp},   {"enabled", setUp && enabled_},
-          {"playing", setUp && enabled_}, {"live_mode", live_},
+  return {{"setup_complete", setUp},
+          {"enabled", setUp && enabled_},
+          {"playing", setUp && enabled_},
+          {"live_mode", live_},
           {"now", now}};
 }
 
@@ -139,8 +141,7 @@ nlohmann::json EngineState::setMediaFolder(const std::string& path) {
   if (!writeConfig(config)) {
     return {{"error", "Kestrova could not save its settings in " + configPath_ + "."}};
   }
-  log_.write("media folder set: " + path + " (" + std::to_string(scan.videos.size()) +
-             " videos)");
+  log_.write("media folder set: " + path + " (" + std::to_string(scan.videos.size()) + " videos)");
   return {{"video_count", scan.videos.size()}};
 }
 

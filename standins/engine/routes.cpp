@@ -20,17 +20,19 @@ void reply(httplib::Response& response, const json& body, int status) {
 
 // A POST endpoint whose body must be a JSON object; a reply with `error` is a refusal.
 httplib::Server::Handler objectEndpoint(std::function<json(const json&)> handle) {
-  return [handle = std::move(handle)](const httplib::Request& request,
-                                      httplib::Response& response) {
-    const json body = json::parse(request.body, nullptr, false);
-    const json result = body.is_object()
-                            ? handle(body)
-                            : json{{"error", "The request body must be a JSON object."}};
-    reply(response, result, result.contains("error") ? 400 : 200);
-  };
+  return
+      [handle = std::move(handle)](const httplib::Request& request, httplib::Response& response) {
+        const json body = json::parse(request.body, nullptr, false);
+        const json result = body.is_object()
+                                ? handle(body)
+                                : json{{"error", "The request body must be a JSON object."}};
+        reply(response, result, result.contains("error") ? 400 : 200);
+      };
 }
 
-json missing(const char* what) { return {{"error", std::string("The request needs ") + what + "."}}; }
+json missing(const char* what) {
+  return {{"error", std::string("The request needs ") + what + "."}};
+}
 
 }  // namespace
 
@@ -42,29 +44,30 @@ void addRoutes(httplib::Server& server, EngineState& state) {
     reply(response, state.status(), 200);
   });
   server.Post("/api/setup/folder", objectEndpoint([&state](const json& body) {
-    const auto path = body.find("path");
-    return path != body.end() && path->is_string() ? state.setMediaFolder(path->get<std::string>())
-                                                   : missing("the folder's \"path\" as a string");
-  }));
+                const auto path = body.find("path");
+                return path != body.end() && path->is_string()
+                           ? state.setMediaFolder(path->get<std::string>())
+                           : missing("the folder's \"path\" as a string");
+              }));
   server.Post("/api/broadcast", objectEndpoint([&state](const json& body) {
-    const auto enabled = body.find("enabled");
-    if (enabled == body.end() || !enabled->is_boolean()) {
-      return missing("the boolean \"enabled\"");
-    }
-    state.setEnabled(enabled->get<bool>());
-    return json{{"enabled", *enabled}};
-  }));
+                const auto enabled = body.find("enabled");
+                if (enabled == body.end() || !enabled->is_boolean()) {
+                  return missing("the boolean \"enabled\"");
+                }
+                state.setEnabled(enabled->get<bool>());
+                return json{{"enabled", *enabled}};
+              }));
   server.Post("/api/live", objectEndpoint([&state](const json& body) {
-    const auto live = body.find("live_mode");
-    if (live == body.end() || !live->is_boolean()) {
-      return missing("the boolean \"live_mode\"");
-    }
-    const auto title = body.find("title");
-    state.setLive(live->get<bool>(), title != body.end() && title->is_string()
-                                         ? title->get<std::string>()
-                                         : "Live event");
-    return json{{"live_mode", *live}};
-  }));
+                const auto live = body.find("live_mode");
+                if (live == body.end() || !live->is_boolean()) {
+                  return missing("the boolean \"live_mode\"");
+                }
+                const auto title = body.find("title");
+                state.setLive(live->get<bool>(), title != body.end() && title->is_string()
+                                                     ? title->get<std::string>()
+                                                     : "Live event");
+                return json{{"live_mode", *live}};
+              }));
   // Unknown addresses and failures inside a handler still answer in JSON.
   server.set_error_handler(httplib::Server::HandlerWithResponse(
       [](const httplib::Request&, httplib::Response& response) {

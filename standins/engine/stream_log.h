@@ -16,7 +16,8 @@ class StreamLog {
   // Appends "<UTC time> <line>"; a log that cannot be written never stops the engine. Line
   // breaks are flattened so that text from a request cannot forge a line of its own.
   void write(std::string line) {
-    std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
     gmtime_r(&now, &utc);

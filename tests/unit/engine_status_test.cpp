@@ -61,8 +61,8 @@ const DeriveCase kStates[] = {
     {"playing but not enabled", R"({"playing": true, "enabled": false})", S::idle, ""},
     {"playing without enabled", R"({"playing": true})", S::idle, ""},
     {"setup complete true", R"({"setup_complete": true, "enabled": true})", S::onAir, ""},
-    {"everything off", R"({"setup_complete": true, "enabled": false, "live_mode": false})",
-     S::idle, ""},
+    {"everything off", R"({"setup_complete": true, "enabled": false, "live_mode": false})", S::idle,
+     ""},
 };
 
 const DeriveCase kFlagTypes[] = {
@@ -94,7 +94,7 @@ const DeriveCase kNowPlaying[] = {
     {"now as number", R"({"enabled": true, "now": 42})", S::onAir, ""},
     {"now null", R"({"enabled": true, "now": null})", S::onAir, ""},
     {"now unicode", R"({"now": "Caf\u00e9 \u2014 n\u00b01"})", S::idle,
-     "Caf\xC3\xA9 \xE2\x80\x94 n\xC2\xB0" "1"},
+     "Caf\u00e9 \u2014 n\u00b01"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Unreadable, DeriveStatus, ::testing::ValuesIn(kUnreadable));
