@@ -25,8 +25,10 @@ void initialiseCurlOnce() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-// The longest the transfer thread sleeps when libcurl has nothing due; new requests wake it.
-constexpr int kIdlePollMilliseconds = 1000;
+// The longest the transfer thread sleeps when libcurl has nothing due. New requests and shutdown
+// wake it at once and libcurl shortens the wait to its own next deadline, so an idle app need
+// not wake every second only to find nothing to do.
+constexpr int kIdlePollMilliseconds = 60'000;
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include "app/platform/curl_http.h"
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,7 +18,9 @@
 #include <set>
 #include <thread>
 
+#include "app/platform/posix_command_runner.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/sandbox.h"
 
 namespace kestrova {
 namespace {
@@ -314,6 +317,39 @@ TEST_F(CurlHttpTest, TransfersRunTogetherWhileCompletionsRunOneAtATimeOffTheCall
   EXPECT_EQ(overlaps.load(), 0);
   ASSERT_EQ(threads.size(), 1u);
   EXPECT_NE(*threads.begin(), std::this_thread::get_id());
+}
+
+TEST(CurlHttpTls, RefusesAServerWhoseCertificateIsNotTrusted) {
+  // A self-signed certificate for 127.0.0.1: the name matches, only the trust is missing.
+  testing::Sandbox sandbox;
+  const std::string key = sandbox.path("key.pem");
+  const std::string cert = sandbox.path("cert.pem");
+  const ShellResult made = PosixCommandRunner().run(
+      "/usr/bin/openssl",
+      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert, "-days", "2",
+       "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"},
+      30);
+  ASSERT_EQ(made.status, 0) << made.output;
+  httplib::SSLServer server(cert.c_str(), key.c_str());
+  ASSERT_TRUE(server.is_valid());
+  std::atomic<int> served{0};
+  server.Get("/", [&](const httplib::Request&, httplib::Response& res) {
+    ++served;
+    res.set_content("secret", "text/plain");
+  });
+  const int port = server.bind_to_any_port("127.0.0.1");
+  ASSERT_GT(port, 0);
+  std::thread listener([&] { server.listen_after_bind(); });
+  while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+  CurlHttp http;
+  const HttpResponse response = get(http, "https://127.0.0.1:" + std::to_string(port) + "/");
+  server.stop();
+  listener.join();
+  ASSERT_TRUE(response.error);
+  EXPECT_FALSE(response.body);
+  EXPECT_EQ(served.load(), 0);
+  EXPECT_NE(response.error->find("certificate"), std::string::npos) << *response.error;
 }
 
 std::size_t openDescriptors() { return entriesIn("/proc/self/fd"); }
