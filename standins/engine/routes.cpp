@@ -79,7 +79,7 @@ void addRoutes(httplib::Server& server, EngineState& state) {
         return httplib::Server::HandlerResponse::Handled;
       }));
   server.set_exception_handler(
-      [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+      [](const httplib::Request&, httplib::Response& response, const std::exception_ptr&) {
         reply(response, {{"error", "The engine could not answer that request."}}, 500);
       });
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <ctime>
 #include <fstream>
 #include <mutex>
@@ -21,10 +22,10 @@ class StreamLog {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
     gmtime_r(&now, &utc);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    std::array<char, 32> stamp{};
+    std::strftime(stamp.data(), stamp.size(), "%Y-%m-%dT%H:%M:%SZ", &utc);
     std::lock_guard lock(mutex_);
-    std::ofstream(path_, std::ios::app) << stamp << ' ' << line << '\n';
+    std::ofstream(path_, std::ios::app) << stamp.data() << ' ' << line << '\n';
   }
 
  private:
