@@ -28,6 +28,7 @@ class EngineCommandsTest : public ::testing::Test, protected ShellHarness {
   void expectPollAfter(double delay) {
     const std::size_t before = statusRequests();
     platform.loop.advance(delay - 0.1);
+    settle();
     EXPECT_EQ(statusRequests(), before);
     platform.loop.advance(0.1);
     EXPECT_TRUE(waitForRequests(before + 1));
@@ -36,6 +37,7 @@ class EngineCommandsTest : public ::testing::Test, protected ShellHarness {
   void expectNoPoll() {
     EXPECT_EQ(platform.loop.pendingTimers(), 0u);
     platform.loop.advance(10);
+    settle();
     EXPECT_EQ(statusRequests(), 0u);
   }
   void failEveryLoad() {

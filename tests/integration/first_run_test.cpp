@@ -50,6 +50,7 @@ TEST_F(FirstRunTest, FailedInstallationIsShownAndNeverOpensTheDashboard) {
                        std::nullopt}));
   EXPECT_EQ(platform.loop.pendingTimers(), 0u);
   platform.loop.advance(30);
+  settle();
   EXPECT_TRUE(platform.ui.webWindowSpecs.empty());
   EXPECT_EQ(statusRequests(), 0u);
 }
@@ -77,6 +78,7 @@ TEST_F(FirstRunTest, SuccessOpensTheDashboardThreeSecondsLaterThenPolls) {
   EXPECT_EQ(platform.ui.alerts, std::vector<AlertSpec>{kWelcome});
   EXPECT_TRUE(agentFileExists());
   platform.loop.advance(2.9);
+  settle();
   EXPECT_TRUE(platform.ui.webWindowSpecs.empty());
   EXPECT_EQ(statusRequests(), 0u);
   platform.loop.advance(0.1);

@@ -91,6 +91,10 @@ class ShellHarness {
     }
     return false;
   }
+  // Lets requests already sent reach the server and their replies come back, so that a count
+  // taken afterwards also covers them (a test checking that something was NOT sent needs this).
+  void settle() { (void)platform.loop.runUntil([] { return false; }, std::chrono::milliseconds(300)); }
+
   // Replies applied so far: the status item's icon is set once at start-up and once per reply.
   [[nodiscard]] int repliesApplied() const {
     return platform.ui.statusItem ? platform.ui.statusItem->appearanceSets - 1 : 0;

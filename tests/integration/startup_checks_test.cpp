@@ -48,6 +48,7 @@ TEST_F(StartupChecksTest, OutsideApplicationsExplainsAndQuitsBeforeAnythingElse)
   EXPECT_FALSE(agentFileExists());
   EXPECT_TRUE(runner.calls().empty());
   platform.loop.advance(30);
+  settle();
   EXPECT_EQ(statusRequests(), 0u);
 }
 
@@ -67,9 +68,10 @@ TEST_F(StartupChecksTest, NoAgentFileRunsTheFirstRunBeforeThePollTimerStarts) {
   EXPECT_EQ(alertMessages(), std::vector<std::string>{kWelcome});
   EXPECT_FALSE(agentFileExists());
   ASSERT_TRUE(waitForRequests(1));
-  // Had the timer started before the welcome, its held tick would fire now.
+  // Had the timer started before the welcome, its tick held over the alert would fire now.
   platform.loop.runUntilIdle();
   platform.loop.advance(4.9);
+  settle();
   EXPECT_EQ(statusRequests(), 1u);
   platform.loop.advance(0.1);
   EXPECT_TRUE(waitForRequests(2));
