@@ -1,8 +1,8 @@
 // kestrova-console: the app's core without a desktop, printing the engine status it derives
 // every 5 seconds. A way to run the product where no front end is available.
-#include <signal.h>
-
+#include <array>
 #include <chrono>
+#include <csignal>
 #include <ctime>
 #include <iostream>
 #include <thread>
@@ -25,9 +25,9 @@ std::string clockText(std::chrono::system_clock::time_point when) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
   std::tm local{};
   localtime_r(&seconds, &local);
-  char text[16];
-  std::strftime(text, sizeof text, "%H:%M:%S", &local);
-  return text;
+  std::array<char, 16> text{};
+  std::strftime(text.data(), text.size(), "%H:%M:%S", &local);
+  return text.data();
 }
 
 void printStatus(const kestrova::StatusReport& report) {

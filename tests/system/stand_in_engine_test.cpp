@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -19,8 +20,6 @@
 
 #include "app/engine/engine_status.h"
 #include "tests/support/sandbox.h"
-
-extern char** environ;
 
 namespace kestrova::testing {
 namespace {
@@ -55,11 +54,12 @@ class EngineProcess {
       }
     }
     std::vector<char*> envp;
+    envp.reserve(variables.size() + 1);
     for (std::string& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
     std::string program = kEngine;
-    char* argv[] = {program.data(), nullptr};
-    if (posix_spawn(&pid_, kEngine, nullptr, nullptr, argv, envp.data()) != 0) {
+    std::array<char*, 2> argv = {program.data(), nullptr};
+    if (posix_spawn(&pid_, kEngine, nullptr, nullptr, argv.data(), envp.data()) != 0) {
       pid_ = -1;
     }
   }
