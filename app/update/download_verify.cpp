@@ -17,6 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr double kDownloadTimeLimit = 3600.0;
+
 const std::string kChecksumMessage =
     "The downloaded file did not match the published checksum, so it was discarded. "
     "Try again later.";
@@ -123,6 +125,9 @@ void downloadAndVerify(const Release& release, VerifyDone done) {
   fs::remove(imagePath(release.version), ignored);
   HttpRequest request;
   request.url = release.url;
+  // The client's limit covers the whole transfer, and a disk image is large: a minute would cut
+  // off slower connections, while no limit would leave a stalled download greyed out forever.
+  request.timeoutSeconds = kDownloadTimeLimit;
   platform().http().download(std::move(request),
                              [release, done = std::move(done)](DownloadResult result) {
                                finishDownload(result, release, done);

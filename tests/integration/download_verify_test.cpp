@@ -24,6 +24,12 @@ namespace fs = std::filesystem;
 using testing::LoopbackServer;
 using testing::TestPlatform;
 
+// An address where nothing listens: a server's port, taken and then given up.
+std::string closedURL(const std::string& path) {
+  const LoopbackServer gone;
+  return gone.url(path);
+}
+
 // A scripted answer (aggregate initialisation would leave fields to warnings).
 testing::LoopbackReply reply(int status, std::string body,
                              std::string contentType = "application/json") {
@@ -223,7 +229,7 @@ TEST_F(DownloadVerify, AVersionWithASlashCannotBeSaved) {
 TEST_F(DownloadVerify, ATransportFailureNamesTheError) {
   test.sandbox.write("Library/Application Support/Kestrova/updates/Kestrova-1.1.0.dmg", "old");
   Release release = publish(makeImage(kTeam));
-  release.url = "http://127.0.0.1:1/Kestrova.dmg";
+  release.url = closedURL("/Kestrova.dmg");
   const auto outcome = run(release);
   ASSERT_TRUE(outcome.message);
   EXPECT_TRUE(outcome.message->starts_with("The download failed: ")) << *outcome.message;

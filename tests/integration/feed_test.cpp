@@ -16,6 +16,12 @@ namespace {
 using testing::LoopbackServer;
 using testing::TestPlatform;
 
+// An address where nothing listens: a server's port, taken and then given up.
+std::string closedURL(const std::string& path) {
+  const LoopbackServer gone;
+  return gone.url(path);
+}
+
 // A scripted answer (aggregate initialisation would leave fields to warnings).
 testing::LoopbackReply reply(int status, std::string body,
                              std::string contentType = "application/json") {
@@ -114,7 +120,7 @@ TEST_F(Feed, OnlyTheBodyDecides) {
 }
 
 TEST_F(Feed, AnUnreachableFeedGivesNothing) {
-  writeConfig(R"({"update_feed": "http://127.0.0.1:1/appcast.json"})");
+  writeConfig(R"({"update_feed": ")" + closedURL("/appcast.json") + R"("})");
   const auto release = fetch();
   ASSERT_TRUE(release);
   EXPECT_FALSE(*release);
