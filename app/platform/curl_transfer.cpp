@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,8 @@ namespace {
 constexpr const char* kAllowedProtocols = "http,https";
 // The Mac's URL loading gives up after a few more than this; no real server needs more.
 constexpr long kMaxRedirects = 16;
+// A day: far beyond any transfer of ours, and safely inside a long.
+constexpr double kLongestLimitMs = 86'400'000.0;
 
 bool hasWebScheme(const std::string& url) {
   return strncasecmp(url.c_str(), "http://", 7) == 0 || strncasecmp(url.c_str(), "https://", 8) == 0;
@@ -71,22 +74,27 @@ void CurlTransfer::configure(const HttpRequest& request) {
     setupError_ = "could not create a transfer";
     return;
   }
-  if (!hasWebScheme(request.url)) {
+  if (!restrictToWeb(request.url)) {
     setupError_ = "unsupported URL";
     return;
   }
+  applyBehaviour(request.timeoutSeconds);
+  applyHeaders(request.headers);
+  applyMethodAndBody(request);
+}
+
+bool CurlTransfer::restrictToWeb(const std::string& url) {
+  if (!hasWebScheme(url)) return false;
   CURL* easy = easy_.get();
   // Refuse every other protocol, also after a redirect; if this libcurl cannot be told so,
   // send nothing at all rather than risk reading a local file.
-  if (curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kAllowedProtocols) != CURLE_OK ||
-      curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols) != CURLE_OK) {
-    setupError_ = "unsupported URL";
-    return;
-  }
-  if (curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str()) != CURLE_OK) {
-    setupError_ = "unsupported URL";
-    return;
-  }
+  return curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kAllowedProtocols) == CURLE_OK &&
+         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedProtocols) == CURLE_OK &&
+         curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK;
+}
+
+void CurlTransfer::applyBehaviour(double timeoutSeconds) {
+  CURL* easy = easy_.get();
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText_.data());
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
@@ -96,24 +104,30 @@ void CurlTransfer::configure(const HttpRequest& request) {
   curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
   curl_easy_setopt(easy, CURLOPT_USERAGENT, "Kestrova/" KESTROVA_VERSION);
   curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxyList().c_str());
-  if (request.timeoutSeconds > 0) {
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(request.timeoutSeconds * 1000.0));
+  if (timeoutSeconds > 0) {
+    // libcurl reads 0 as "no limit": a limit below a millisecond still limits.
+    const double milliseconds = std::clamp(timeoutSeconds * 1000.0, 1.0, kLongestLimitMs);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(milliseconds));
   }
+}
 
-  curl_slist* list = nullptr;
-  // Without this, libcurl pauses a large POST waiting for a "100 Continue" few servers send.
-  list = curl_slist_append(list, "Expect:");
-  for (const auto& [name, value] : request.headers) {
+void CurlTransfer::applyHeaders(const std::vector<std::pair<std::string, std::string>>& headers) {
+  // Without "Expect:", libcurl pauses a large POST waiting for a "100 Continue" few servers send.
+  curl_slist* list = curl_slist_append(nullptr, "Expect:");
+  for (const auto& [name, value] : headers) {
     // "Name;" is how libcurl is told to send a header with an empty value.
     const std::string line = value.empty() ? name + ";" : name + ": " + value;
     if (curl_slist* longer = curl_slist_append(list, line.c_str())) list = longer;
   }
   headers_.reset(list);
-  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
+  curl_easy_setopt(easy_.get(), CURLOPT_HTTPHEADER, headers_.get());
+}
 
+void CurlTransfer::applyMethodAndBody(const HttpRequest& request) {
+  CURL* easy = easy_.get();
   // A POST always carries a body, if only an empty one.
   if (request.body || request.method == "POST") {
-    const std::string& body = request.body ? *request.body : std::string();
+    const std::string body = request.body.value_or(std::string());
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, body.c_str());
   }

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/platform/http.h"
 
@@ -56,6 +58,10 @@ class CurlTransfer {
   static std::size_t writeToBody(char* data, std::size_t size, std::size_t count, void* self);
   static std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* self);
   void configure(const HttpRequest& request);
+  [[nodiscard]] bool restrictToWeb(const std::string& url);
+  void applyBehaviour(double timeoutSeconds);
+  void applyHeaders(const std::vector<std::pair<std::string, std::string>>& headers);
+  void applyMethodAndBody(const HttpRequest& request);
   void openTemporaryFile();
   [[nodiscard]] std::string describe(CURLcode code) const;
 

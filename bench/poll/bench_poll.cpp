@@ -109,19 +109,9 @@ double curlProgramCpuMs(const std::string& url, int runs) {
   return (cpuSeconds(RUSAGE_CHILDREN) - before) * 1000 / runs;
 }
 
-}  // namespace
-
-int main() {
-  int port = 0;
-  const pid_t engine = startEngine(port);  // before any thread exists
-  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/api/status";
-  const int polls = setting("KESTROVA_BENCH_POLLS", 2000);
-  const int idlePolls = setting("KESTROVA_BENCH_IDLE_POLLS", 12);
-  const int period = setting("KESTROVA_BENCH_PERIOD", 5);
-
-  kestrova::testing::TestPlatform platform;
-  platform.sandbox.write("Library/Application Support/Kestrova/config.json",
-                         "{\"port\": " + std::to_string(port) + "}");
+// The back-to-back figures, for the app's path and its two peers. Returns the curl program's
+// CPU per request (negative when it is missing).
+double backToBack(kestrova::testing::TestPlatform& platform, const std::string& url, int polls) {
   for (int i = 0; i < 50; ++i) (void)pollOnce(platform);  // connections, caches, first-use costs
   bool allOnAir = true;
   const Figures app = measure(polls, [&] {
@@ -130,7 +120,8 @@ int main() {
 
   CURL* easy = curl_easy_init();
   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, +[](char*, size_t size, size_t count, void*) { return size * count; });
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION,
+                   +[](char*, size_t size, size_t count, void*) { return size * count; });
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   for (int i = 0; i < 50; ++i) curl_easy_perform(easy);
   const Figures bare = measure(polls, [&] { curl_easy_perform(easy); });
@@ -144,27 +135,50 @@ int main() {
               app.cpuMs, app.wallMs, allOnAir ? "" : "  [NOT all ON AIR]");
   std::printf("  peer: bare libcurl, one reused handle, caller's thread          %.4f ms CPU  %.4f ms wall per request\n",
               bare.cpuMs, bare.wallMs);
-  std::printf("  peer: the curl program, one run per request (%d runs)           %.4f ms CPU per request\n",
-              programRuns, program);
+  if (program < 0) {
+    std::printf("  peer: the curl program: not found on PATH\n");
+  } else {
+    std::printf("  peer: the curl program, one run per request (%d runs)           %.4f ms CPU per request\n",
+                programRuns, program);
+  }
   std::fflush(stdout);
+  return program;
+}
 
-  // The app's idle cost at the real pace: everything the process spends, timer sleeps included.
+// The app's idle cost at the real pace: everything the process spends, timer sleeps included.
+void atThePollingPace(kestrova::testing::TestPlatform& platform, int polls, int period,
+                      double programCpuMs) {
   const double cpuBefore = cpuSeconds(RUSAGE_SELF);
   const auto start = Clock::now();
   auto next = start;
-  for (int i = 0; i < idlePolls; ++i) {
+  for (int i = 0; i < polls; ++i) {
     next += std::chrono::seconds(period);
     std::this_thread::sleep_until(next);
     (void)pollOnce(platform);
   }
   const double cpuMs = (cpuSeconds(RUSAGE_SELF) - cpuBefore) * 1000;
   const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-  std::printf("idle, one poll every %d s (%d polls over %.1f s):\n", period, idlePolls, wall);
+  std::printf("idle, one poll every %d s (%d polls over %.1f s):\n", period, polls, wall);
   std::printf("  app process  %.3f ms CPU in all, %.4f ms per poll, %.3f ms per minute\n", cpuMs,
-              cpuMs / idlePolls, cpuMs / wall * 60);
-  std::printf("  peer: the curl program at the same pace would take %.3f ms per minute\n",
-              program * 60.0 / period);
+              cpuMs / polls, cpuMs / wall * 60);
+  if (programCpuMs >= 0) {
+    std::printf("  peer: the curl program at the same pace would take %.3f ms per minute\n",
+                programCpuMs * 60.0 / period);
+  }
+}
 
+}  // namespace
+
+int main() {
+  int port = 0;
+  const pid_t engine = startEngine(port);  // before any thread exists
+  kestrova::testing::TestPlatform platform;
+  platform.sandbox.write("Library/Application Support/Kestrova/config.json",
+                         "{\"port\": " + std::to_string(port) + "}");
+  const double programCpuMs = backToBack(platform, "http://127.0.0.1:" + std::to_string(port) + "/api/status",
+             setting("KESTROVA_BENCH_POLLS", 2000));
+  atThePollingPace(platform, setting("KESTROVA_BENCH_IDLE_POLLS", 12),
+                   setting("KESTROVA_BENCH_PERIOD", 5), programCpuMs);
   kill(engine, SIGTERM);
   waitpid(engine, nullptr, 0);
   return 0;
