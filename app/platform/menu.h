@@ -22,12 +22,9 @@ struct MenuItem {
   MenuTarget target = MenuTarget::controller;
   std::vector<Menu> submenu;  // zero or one element
 
-  [[nodiscard]] static MenuItem makeSeparator() {
-    MenuItem item;
-    item.separator = true;
-    return item;
-  }
-  bool operator==(const MenuItem&) const = default;
+  // Defined below Menu: a vector of Menu needs Menu complete wherever it is built or compared.
+  [[nodiscard]] static MenuItem makeSeparator();
+  bool operator==(const MenuItem&) const;
 };
 
 struct Menu {
@@ -36,5 +33,18 @@ struct Menu {
   bool isWindowsMenu = false;  // the platform appends its list of open windows to it
   bool operator==(const Menu&) const = default;
 };
+
+inline MenuItem MenuItem::makeSeparator() {
+  MenuItem item;
+  item.separator = true;
+  return item;
+}
+
+// Spelled out: clang cannot default a comparison that recurses through Menu.
+inline bool MenuItem::operator==(const MenuItem& other) const {
+  return title == other.title && action == other.action && key == other.key &&
+         enabled == other.enabled && checked == other.checked && separator == other.separator &&
+         target == other.target && submenu == other.submenu;
+}
 
 }  // namespace kestrova
