@@ -16,6 +16,7 @@ namespace kestrova {
 // Shutdown: the destructor ends every transfer still in flight, runs its completion with the
 // error "cancelled" (every completion runs exactly once, so nobody waits forever), runs the
 // completions already queued, and joins both threads; no descriptor or thread outlives it.
+// It must not run inside a completion (that thread cannot join itself).
 class CurlHttp final : public Http {
  public:
   CurlHttp();
