@@ -87,26 +87,28 @@ class StandInProcess {
   pid_t pid_;
 };
 
-// HOME points at the sandbox while a test runs, for the tools that keep state there.
-class ScopedHome {
+// Sets an environment variable for the test's lifetime: HOME for the tools that keep state
+// there, TMPDIR so that the helper's mount folders stay inside the sandbox.
+class ScopedEnv {
  public:
-  explicit ScopedHome(const std::string& home) {
-    if (const char* old = std::getenv("HOME")) {
+  ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) {
       previous_ = old;
     }
-    ::setenv("HOME", home.c_str(), 1);
+    ::setenv(name_.c_str(), value.c_str(), 1);
   }
-  ~ScopedHome() {
+  ~ScopedEnv() {
     if (previous_) {
-      ::setenv("HOME", previous_->c_str(), 1);
+      ::setenv(name_.c_str(), previous_->c_str(), 1);
     } else {
-      ::unsetenv("HOME");
+      ::unsetenv(name_.c_str());
     }
   }
-  ScopedHome(const ScopedHome&) = delete;
-  ScopedHome& operator=(const ScopedHome&) = delete;
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
+  std::string name_;
   std::optional<std::string> previous_;
 };
 
@@ -165,7 +167,8 @@ class UpdateSwap : public ::testing::Test {
   }
 
   TestPlatform test{testing::standinTools()};
-  ScopedHome home{test.sandbox.home()};
+  ScopedEnv home{"HOME", test.sandbox.home()};
+  ScopedEnv temporary{"TMPDIR", test.sandbox.home()};
   StandInProcess running;
   fs::path apps;
   fs::path app;
