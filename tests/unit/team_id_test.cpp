@@ -1,11 +1,9 @@
-// How codesign's and spctl's output is read for the update checks.
+#include "app/update/team_id.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
-
-#include "app/update/gatekeeper_detail.h"
-#include "app/update/team_id.h"
 
 namespace kestrova::Updater {
 namespace {
@@ -39,26 +37,6 @@ INSTANTIATE_TEST_SUITE_P(
         TeamCase{1, "x: code object is not signed at all\n", std::nullopt},
         TeamCase{1, "warning\nTeamIdentifier=ZZ99\n", "ZZ99"},
         TeamCase{-1, "launch failed: No such file or directory", std::nullopt}));
-
-TEST(GatekeeperDetail, NamesTheStatusAndTheTrimmedOutput) {
-  EXPECT_EQ(gatekeeperDetail(ShellResult{3, "\n  /u/K.dmg: rejected\nsource=no usable signature\n\n"}),
-            "(spctl rc=3: /u/K.dmg: rejected\nsource=no usable signature)");
-  EXPECT_EQ(gatekeeperDetail(ShellResult{0, ""}), "(spctl rc=0: )");
-  EXPECT_EQ(gatekeeperDetail(ShellResult{-1, "launch failed: Permission denied"}),
-            "(spctl rc=-1: launch failed: Permission denied)");
-}
-
-TEST(GatekeeperDetail, KeepsTheFirst120Characters) {
-  const std::string ascii(119, 'a');
-  EXPECT_EQ(gatekeeperDetail(ShellResult{0, "\t" + ascii + "bc\n"}),
-            "(spctl rc=0: " + ascii + "b)");
-  // Characters, not bytes: a two-byte letter counts once and is never split.
-  std::string accented;
-  for (int i = 0; i < 130; ++i) accented += "\xC3\xA9";
-  std::string expected;
-  for (int i = 0; i < 120; ++i) expected += "\xC3\xA9";
-  EXPECT_EQ(gatekeeperDetail(ShellResult{1, accented}), "(spctl rc=1: " + expected + ")");
-}
 
 }  // namespace
 }  // namespace kestrova::Updater
