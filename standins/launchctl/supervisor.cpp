@@ -78,7 +78,7 @@ class Supervisor {
     switch (signo) {
       case SIGCHLD: reap(); break;
       case kRestartSignal:
-        if (stopping_) break;
+        if (stopping_ || restartNow_) break;
         if (pid_ > 0) {
           restartNow_ = true;
           terminate();
@@ -90,6 +90,8 @@ class Supervisor {
         if (!stopping_ && pid_ == 0) start();
         break;
       default:  // SIGTERM, SIGINT, SIGHUP: unload
+        // A repeated bootout must not put off the SIGKILL that a stuck program has coming.
+        if (stopping_) break;
         stopping_ = true;
         startAt_.reset();
         if (pid_ > 0) {
