@@ -1,0 +1,202 @@
+// The WebKitGTK window: each load's outcome told once, time limits, page dialogs, the saved frame.
+#include "frontends/gtk/web_window.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "frontends/gtk/window_frames.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/sandbox.h"
+
+namespace kestrova::gtk {
+namespace {
+
+using testing::LoopbackReply;
+using testing::LoopbackServer;
+
+bool spinUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    g_main_context_iteration(nullptr, FALSE);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return done();
+}
+
+// Lets the web view run for a while, for checks that nothing more arrives.
+void spinFor(std::chrono::milliseconds span) {
+  (void)spinUntil([] { return false; }, span);
+}
+
+class RecordingDelegate final : public WebWindowDelegate {
+ public:
+  int failures = 0;
+  int finishes = 0;
+  std::vector<std::string> alerts;
+  std::vector<std::string> confirms;
+  std::vector<std::pair<std::string, std::string>> prompts;
+  bool confirmAnswer = true;
+  std::optional<std::string> promptAnswer;
+
+  void didFailProvisionalLoad() override { ++failures; }
+  void didFinishLoad() override { ++finishes; }
+  void runAlertPanel(const std::string& message) override { alerts.push_back(message); }
+  bool runConfirmPanel(const std::string& message) override {
+    confirms.push_back(message);
+    return confirmAnswer;
+  }
+  std::optional<std::string> runPromptPanel(const std::string& prompt,
+                                            const std::string& defaultText) override {
+    prompts.emplace_back(prompt, defaultText);
+    return promptAnswer;
+  }
+};
+
+// One application for the whole test program, with its configuration folder in a sandbox so
+// that saved frames stay out of the real one.
+class GtkEnvironment final : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) {
+      return;
+    }
+    setenv("XDG_CONFIG_HOME", (sandbox_.home() + "/config").c_str(), 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    gtk_init(nullptr, nullptr);
+    app = gtk_application_new("com.talmiro.kestrova.webwindowtest", G_APPLICATION_NON_UNIQUE);
+    g_application_register(G_APPLICATION(app), nullptr, nullptr);
+  }
+  static inline GtkApplication* app = nullptr;
+
+ private:
+  testing::Sandbox sandbox_;
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new GtkEnvironment);
+
+class WebWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (GtkEnvironment::app == nullptr) {
+      GTEST_SKIP() << "needs an X display (./dev test provides one with xvfb-run)";
+    }
+    server_.on("GET", "/", LoopbackReply{.body = "<title>Page</title>ok", .contentType = "text/html"});
+  }
+
+  std::unique_ptr<GtkWebWindow> makeWindow(const std::string& autosave = "") {
+    return std::make_unique<GtkWebWindow>(GtkEnvironment::app,
+                                          WebWindowSpec{640, 480, "Test", autosave}, delegate_,
+                                          nullptr);
+  }
+
+  LoopbackServer server_;
+  RecordingDelegate delegate_;
+};
+
+TEST_F(WebWindowTest, AFinishedLoadIsToldOnce) {
+  auto window = makeWindow();
+  window->bringToFront();
+  window->load(server_.url("/"), 10);
+  ASSERT_TRUE(spinUntil([&] { return delegate_.finishes == 1; }));
+  spinFor(std::chrono::milliseconds(500));
+  EXPECT_EQ(delegate_.finishes, 1);
+  EXPECT_EQ(delegate_.failures, 0);
+  EXPECT_EQ(window->describe()["pageTitle"], "Page");
+}
+
+// WebKitGTK signals "finished" after a failed load too; the window must not pass that on.
+TEST_F(WebWindowTest, ARefusedConnectionIsOneProvisionalFailureAndNoFinishedLoad) {
+  int closedPort = 0;
+  {
+    LoopbackServer gone;
+    closedPort = gone.port();
+  }
+  auto window = makeWindow();
+  window->load("http://127.0.0.1:" + std::to_string(closedPort) + "/", 10);
+  ASSERT_TRUE(spinUntil([&] { return delegate_.failures == 1; }));
+  spinFor(std::chrono::milliseconds(500));
+  EXPECT_EQ(delegate_.failures, 1);
+  EXPECT_EQ(delegate_.finishes, 0);
+
+  // The next load of the same window is counted afresh.
+  window->load(server_.url("/"), 10);
+  ASSERT_TRUE(spinUntil([&] { return delegate_.finishes == 1; }));
+  EXPECT_EQ(delegate_.failures, 1);
+}
+
+TEST_F(WebWindowTest, ALoadPastItsTimeLimitIsStoppedAndToldOnceAsAProvisionalFailure) {
+  server_.on("GET", "/slow", LoopbackReply{.body = "late", .contentType = "text/html",
+                                           .delaySeconds = 3});
+  auto window = makeWindow();
+  window->load(server_.url("/slow"), 0.5);
+  ASSERT_TRUE(spinUntil([&] { return delegate_.failures == 1; }));
+  // Past the moment the server answers: the stopped load stays stopped and untold.
+  spinFor(std::chrono::milliseconds(3500));
+  EXPECT_EQ(delegate_.failures, 1);
+  EXPECT_EQ(delegate_.finishes, 0);
+}
+
+TEST_F(WebWindowTest, PageDialogsReachTheDelegateAndItsAnswersReachThePage) {
+  server_.on("GET", "/dialogs",
+             LoopbackReply{.body = R"(<script>
+               const ok = confirm("Sure?");
+               const secret = prompt("Your password", "pre");
+               alert("done");
+               document.title = ok + "|" + secret;
+             </script>)",
+                           .contentType = "text/html"});
+  struct Case {
+    bool confirmAnswer;
+    std::optional<std::string> promptAnswer;
+    std::string title;
+  };
+  for (const Case& c : {Case{true, "secret", "true|secret"}, Case{false, std::nullopt, "false|null"}}) {
+    RecordingDelegate delegate;
+    delegate.confirmAnswer = c.confirmAnswer;
+    delegate.promptAnswer = c.promptAnswer;
+    GtkWebWindow window(GtkEnvironment::app, WebWindowSpec{640, 480, "Test", ""}, delegate, nullptr);
+    window.load(server_.url("/dialogs"), 10);
+    ASSERT_TRUE(spinUntil([&] { return window.describe()["pageTitle"] == c.title; }))
+        << window.describe().dump();
+    EXPECT_EQ(delegate.confirms, std::vector<std::string>{"Sure?"});
+    ASSERT_EQ(delegate.prompts.size(), 1U);
+    EXPECT_EQ(delegate.prompts[0], (std::pair<std::string, std::string>{"Your password", "pre"}));
+    EXPECT_EQ(delegate.alerts, std::vector<std::string>{"done"});
+  }
+}
+
+TEST_F(WebWindowTest, ClosingHidesTheWindowAndItsFrameIsRememberedForTheNextOne) {
+  const std::string name = "TestFrame";
+  auto first = makeWindow(name);
+  first->bringToFront();
+  gtk_window_move(first->window(), 50, 60);
+  gtk_window_resize(first->window(), 700, 500);
+  ASSERT_TRUE(spinUntil([&] {
+    const auto frame = first->describe()["frame"];
+    return frame["x"] == 50 && frame["y"] == 60 && frame["width"] == 700;
+  }));
+  gtk_window_close(first->window());
+  ASSERT_TRUE(spinUntil([&] { return !first->isVisible(); }));
+  EXPECT_EQ(loadWindowFrame(windowFramesFile(), name), (WindowFrame{50, 60, 700, 500}));
+  first.reset();
+
+  auto second = makeWindow(name);
+  second->bringToFront();
+  ASSERT_TRUE(spinUntil([&] { return second->isVisible(); }));
+  spinFor(std::chrono::milliseconds(200));
+  const auto frame = second->describe()["frame"];
+  EXPECT_EQ(frame["x"], 50);
+  EXPECT_EQ(frame["y"], 60);
+  EXPECT_EQ(frame["width"], 700);
+  EXPECT_EQ(frame["height"], 500);
+}
+
+}  // namespace
+}  // namespace kestrova::gtk
