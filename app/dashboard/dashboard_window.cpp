@@ -27,7 +27,9 @@ void DashboardWindow::show() {
 
 // Always the root address, computed now: the port may have changed, and a failed link inside
 // the dashboard is answered by going back to its start page.
-void DashboardWindow::loadDashboard() { window_->load(Paths::dashboardURL(), kDashboardLoadTimeout); }
+void DashboardWindow::loadDashboard() {
+  window_->load(Paths::dashboardURL(), kDashboardLoadTimeout);
+}
 
 void DashboardWindow::didFailProvisionalLoad() {
   if (retries_ >= kDashboardRetryLimit) {

@@ -56,7 +56,8 @@ std::string symbolName(EngineStatus status) {
 
 // Items 1 to 7: the state line, the now-playing line and the state's own commands.
 void addStateItems(Menu& menu, EngineStatus status, const std::string& lastNow) {
-  menu.items.push_back(information(std::string(kAppName) + " \u2014 " + std::string(label(status))));
+  menu.items.push_back(
+      information(std::string(kAppName) + " \u2014 " + std::string(label(status))));
   if (!lastNow.empty()) {
     menu.items.push_back(information("  \u25B6 " + lastNow));
   }

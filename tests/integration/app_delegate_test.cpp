@@ -115,7 +115,7 @@ TEST_F(AppDelegateTest, PollsAreNotSerialisedAndTheLastReplyToArriveWins) {
   auto seen = std::make_shared<std::atomic<int>>(0);
   engine.on("GET", "/api/status", [seen](const testing::RecordedRequest&) {
     return ++*seen == 1 ? testing::LoopbackReply{200, "{}", "application/json", 1.0}
-                       : testing::LoopbackReply{200, R"({"live_mode": true})"};
+                        : testing::LoopbackReply{200, R"({"live_mode": true})"};
   });
   delegate->poll();
   ASSERT_TRUE(waitForRequests(2));

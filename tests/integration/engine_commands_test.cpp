@@ -10,12 +10,12 @@
 namespace kestrova {
 namespace {
 
+using testing::answerWith;
 using testing::kBootout;
 using testing::kKickstart;
 using testing::kOk;
 using testing::kPrint;
 using testing::kUnknownService;
-using testing::answerWith;
 using testing::ShellHarness;
 
 const std::string kStartFailed =

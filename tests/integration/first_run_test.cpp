@@ -11,11 +11,11 @@
 namespace kestrova {
 namespace {
 
+using testing::answerWith;
 using testing::kBootout;
 using testing::kOk;
 using testing::kPrint;
 using testing::kUnknownService;
-using testing::answerWith;
 using testing::ShellHarness;
 
 class FirstRunTest : public ::testing::Test, protected ShellHarness {};
@@ -43,11 +43,10 @@ TEST_F(FirstRunTest, FailedInstallationIsShownAndNeverOpensTheDashboard) {
   runner.answer(bootstrapLine(), {5, "  \n"});
   delegate->firstRun();
   ASSERT_EQ(platform.ui.alerts.size(), 2u);
-  EXPECT_EQ(platform.ui.alerts[1],
-            (AlertSpec{"Setup could not finish",
-                       "The background service would not start.",
-                       {"OK"},
-                       std::nullopt}));
+  EXPECT_EQ(platform.ui.alerts[1], (AlertSpec{"Setup could not finish",
+                                              "The background service would not start.",
+                                              {"OK"},
+                                              std::nullopt}));
   EXPECT_EQ(platform.loop.pendingTimers(), 0u);
   platform.loop.advance(30);
   settle();

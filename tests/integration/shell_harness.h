@@ -21,7 +21,8 @@ inline const std::string kBootout = kLaunchctl + " bootout " + kService;
 inline const std::string kKickstart = kLaunchctl + " kickstart -k " + kService;
 
 inline const ShellResult kOk{0, ""};
-inline const ShellResult kUnknownService{113, "Could not find service \"com.talmiro.kestrova.engine\""};
+inline const ShellResult kUnknownService{113,
+                                         "Could not find service \"com.talmiro.kestrova.engine\""};
 
 // An alert answer: which button, the field's text (absent: as filled in), how long it stays open.
 inline ScriptedAnswer answerWith(int response, std::optional<std::string> text = std::nullopt,
@@ -41,8 +42,8 @@ class ShellHarness {
     platform.host.resources = resources;
     // The quiet update checks ask the loopback server too, never the network.
     platform.sandbox.write("Library/Application Support/Kestrova/config.json",
-                           "{\"port\": " + std::to_string(engine.port()) +
-                               ", \"update_feed\": \"" + engine.url("/appcast.json") + "\"}");
+                           R"({"port": )" + std::to_string(engine.port()) +
+                               R"(, "update_feed": ")" + engine.url("/appcast.json") + R"("})");
     replyWith(R"({"enabled": true, "now": "Morning Show"})");
   }
 
@@ -93,7 +94,9 @@ class ShellHarness {
   }
   // Lets requests already sent reach the server and their replies come back, so that a count
   // taken afterwards also covers them (a test checking that something was NOT sent needs this).
-  void settle() { (void)platform.loop.runUntil([] { return false; }, std::chrono::milliseconds(300)); }
+  void settle() {
+    (void)platform.loop.runUntil([] { return false; }, std::chrono::milliseconds(300));
+  }
 
   // Replies applied so far: the status item's icon is set once at start-up and once per reply.
   [[nodiscard]] int repliesApplied() const {

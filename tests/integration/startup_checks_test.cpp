@@ -10,11 +10,11 @@
 namespace kestrova {
 namespace {
 
+using testing::answerWith;
 using testing::kBootout;
 using testing::kOk;
 using testing::kPrint;
 using testing::kUnknownService;
-using testing::answerWith;
 using testing::ShellHarness;
 
 const std::string kWelcome = "Welcome to Kestrova";
@@ -104,7 +104,8 @@ TEST_F(StartupChecksTest, FailedReinstallAtStartUpStaysSilent) {
 }
 
 TEST_F(StartupChecksTest, AStaleAgentIsRepointedAndTheUserToldOnce) {
-  writeAgentFile("/Volumes/Kestrova/Kestrova.app/Contents/Resources/engine/runtime/kestrova-engine");
+  writeAgentFile(
+      "/Volumes/Kestrova/Kestrova.app/Contents/Resources/engine/runtime/kestrova-engine");
   serviceLoaded(true);
   runner.answer(kBootout, kOk);
   runner.answer(bootstrapLine(), kOk);

@@ -139,8 +139,8 @@ TEST_F(DashboardWindowTest, PromptFieldIsMaskedWhenItAsksForAPassword) {
     bool masked;
   };
   const std::vector<Case> cases = {
-      {"Enter your password", true},   {"PASSWORD", true},     {"New PassWord for the stream", true},
-      {"Channel name", false},         {"pass word", false},   {"", false},
+      {"Enter your password", true}, {"PASSWORD", true},   {"New PassWord for the stream", true},
+      {"Channel name", false},       {"pass word", false}, {"", false},
   };
   dashboard->show();
   for (const Case& c : cases) {

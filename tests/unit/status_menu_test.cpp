@@ -16,7 +16,7 @@ std::vector<std::string> describe(const Menu& menu) {
   std::vector<std::string> lines;
   for (const MenuItem& item : menu.items) {
     if (item.separator) {
-      lines.push_back("---");
+      lines.emplace_back("---");
       continue;
     }
     std::string flags;
@@ -55,15 +55,16 @@ struct MenuCase {
 TEST(StatusMenu, EachStateWithoutNowPlaying) {
   const std::vector<MenuCase> cases = {
       {EngineStatus::offline,
-       {"Kestrova \u2014 Offline |  |  | disabled", "---", "Open Dashboard\u2026 | openDashboard | d | ",
-        "Start Kestrova | startEngine |  | "}},
+       {"Kestrova \u2014 Offline |  |  | disabled", "---",
+        "Open Dashboard\u2026 | openDashboard | d | ", "Start Kestrova | startEngine |  | "}},
       {EngineStatus::idle,
        {"Kestrova \u2014 Idle \u2014 not broadcasting |  |  | disabled", "---",
         "Open Dashboard\u2026 | openDashboard | d | ", "Restart Engine | restartEngine |  | ",
         "Stop Kestrova\u2026 | stopEngine |  | "}},
       {EngineStatus::onAir,
-       {"Kestrova \u2014 ON AIR |  |  | disabled", "---", "Open Dashboard\u2026 | openDashboard | d | ",
-        "Restart Engine | restartEngine |  | ", "Stop Kestrova\u2026 | stopEngine |  | "}},
+       {"Kestrova \u2014 ON AIR |  |  | disabled", "---",
+        "Open Dashboard\u2026 | openDashboard | d | ", "Restart Engine | restartEngine |  | ",
+        "Stop Kestrova\u2026 | stopEngine |  | "}},
       {EngineStatus::live,
        {"Kestrova \u2014 LIVE EVENT |  |  | disabled", "---",
         "Open Dashboard\u2026 | openDashboard | d | ", "Restart Engine | restartEngine |  | ",
@@ -81,8 +82,8 @@ TEST(StatusMenu, EachStateWithoutNowPlaying) {
 }
 
 TEST(StatusMenu, NowPlayingLineFollowsTheStateLineDisabled) {
-  for (EngineStatus status : {EngineStatus::idle, EngineStatus::onAir, EngineStatus::live,
-                              EngineStatus::needsSetup}) {
+  for (EngineStatus status :
+       {EngineStatus::idle, EngineStatus::onAir, EngineStatus::live, EngineStatus::needsSetup}) {
     const Menu menu = buildStatusMenu(status, "Morning Show", false);
     ASSERT_GE(menu.items.size(), 3u);
     EXPECT_EQ(menu.items[1].title, "  \u25B6 Morning Show");
@@ -142,16 +143,17 @@ TEST(AppMenu, ThreeUntitledHoldersWithTheirSubmenus) {
 
   EXPECT_EQ(application.title, "");
   EXPECT_EQ(describe(application),
-            (std::vector<std::string>{
-                "About Kestrova | orderFrontStandardAboutPanel: |  | chain", "---",
-                "Hide Kestrova | hide: | h | chain", "Quit Kestrova | terminate: | q | chain"}));
+            (std::vector<std::string>{"About Kestrova | orderFrontStandardAboutPanel: |  | chain",
+                                      "---", "Hide Kestrova | hide: | h | chain",
+                                      "Quit Kestrova | terminate: | q | chain"}));
   EXPECT_FALSE(application.isWindowsMenu);
 
   EXPECT_EQ(edit.title, "Edit");
-  EXPECT_EQ(describe(edit), (std::vector<std::string>{
-                                "Undo | undo: | z | chain", "Redo | redo: | Z | chain",
-                                "Cut | cut: | x | chain", "Copy | copy: | c | chain",
-                                "Paste | paste: | v | chain", "Select All | selectAll: | a | chain"}));
+  EXPECT_EQ(describe(edit),
+            (std::vector<std::string>{"Undo | undo: | z | chain", "Redo | redo: | Z | chain",
+                                      "Cut | cut: | x | chain", "Copy | copy: | c | chain",
+                                      "Paste | paste: | v | chain",
+                                      "Select All | selectAll: | a | chain"}));
   EXPECT_FALSE(edit.isWindowsMenu);
 
   EXPECT_EQ(window.title, "Window");
