@@ -7,7 +7,7 @@ set -euo pipefail
 build=$(cd "${1:-build/dev}" && pwd)
 if [[ -z ${KESTROVA_BENCH_SCREEN:-} ]]; then
   export KESTROVA_BENCH_SCREEN=1
-  exec dbus-run-session -- xvfb-run -a -s '-screen 0 1280x900x24' "$0" "$build" 2>/dev/null
+  exec dbus-run-session -- xvfb-run -a -s '-screen 0 1280x900x24' "$0" "$build" 2> >(grep -e 'run.sh' >&2)
 fi
 bundle=$build/Kestrova.app
 program=$bundle/Contents/MacOS/Kestrova
@@ -18,6 +18,7 @@ app=
 cleanup() {
   [[ -n $app ]] && kill "$app" 2>/dev/null && wait "$app" 2>/dev/null || true
   "$bundle/Contents/Resources/standins/launchctl" bootout "gui/$(id -u)/com.talmiro.kestrova.engine" >/dev/null 2>&1 || true
+  kill "${wm:-}" 2>/dev/null || true
   rm -rf "$HOME"
 }
 trap cleanup EXIT
@@ -42,6 +43,7 @@ children_rss_kb() {  # the web view's helper processes
 }
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
+openbox >/dev/null 2>&1 & wm=$!
 # First run: answer the welcome, let the agent start the engine, then start again as a user
 # would on the next login, with nothing to ask.
 "$program" & app=$!

@@ -1,0 +1,95 @@
+// The status item as an indicator: the icon per core symbol, the fallback, dimming, the actions.
+#include "frontends/gtk/indicator_status_item.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "app/shell/status_menu.h"
+#include "frontends/gtk/symbol_icons.h"
+
+namespace kestrova::gtk {
+namespace {
+
+class RecordingHandler final : public AppHandler {
+ public:
+  std::vector<std::string> performed;
+  void applicationDidFinishLaunching() override {}
+  bool applicationShouldHandleReopen(bool /*hasVisibleWindows*/) override { return true; }
+  bool applicationShouldTerminateAfterLastWindowClosed() override { return false; }
+  void perform(std::string_view action) override { performed.emplace_back(action); }
+};
+
+class IndicatorItem : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr || !gtk_init_check(nullptr, nullptr)) {
+      GTEST_SKIP() << "needs an X display (./dev test provides one with xvfb-run)";
+    }
+    setenv("XDG_CACHE_HOME", std::filesystem::temp_directory_path().c_str(), 1);
+    app_.reset(g_application_new("com.talmiro.kestrova.itemtest", G_APPLICATION_NON_UNIQUE));
+    // An application answers for its actions once registered, as the running program is.
+    ASSERT_TRUE(g_application_register(app_.get(), nullptr, nullptr));
+    actions_ = std::make_unique<AppActions>(G_ACTION_MAP(app_.get()));
+    actions_->setHandler(&handler_);
+    item_ = std::make_unique<IndicatorStatusItem>(app_.get(), *actions_, "com.talmiro.kestrova.itemtest");
+  }
+  GObjectPtr<GApplication> app_;
+  RecordingHandler handler_;
+  std::unique_ptr<AppActions> actions_;
+  std::unique_ptr<IndicatorStatusItem> item_;
+};
+
+TEST_F(IndicatorItem, EveryStateTheCoreDrawsHasAThemeIconWithItsDescription) {
+  for (const EngineStatus status : {EngineStatus::offline, EngineStatus::idle, EngineStatus::onAir,
+                                    EngineStatus::live, EngineStatus::needsSetup}) {
+    const StatusAppearance appearance = appearanceFor(status);
+    SCOPED_TRACE(appearance.symbol);
+    const auto icon = iconForSymbol(appearance.symbol);
+    ASSERT_TRUE(icon.has_value());
+    ASSERT_TRUE(item_->setSymbol(appearance.symbol, appearance.accessibility));
+    const auto shown = item_->describe();
+    EXPECT_EQ(shown["icon"], *icon);
+    EXPECT_EQ(shown["iconDescription"], appearance.accessibility);
+    EXPECT_EQ(shown["label"], "");
+  }
+}
+
+TEST_F(IndicatorItem, AnUnknownSymbolIsRefusedSoTheCoreShowsItsTitle) {
+  EXPECT_FALSE(item_->setSymbol("no.such.symbol", "Nothing"));
+  item_->setTitle("● ON AIR");
+  EXPECT_EQ(item_->describe()["label"], "● ON AIR");
+}
+
+TEST_F(IndicatorItem, AppearingDisabledDimsTheIconAndUndoingItRestoresIt) {
+  ASSERT_TRUE(item_->setSymbol("pause.circle", "Idle — not broadcasting"));
+  item_->setAppearsDisabled(true);
+  const std::string dimmed = item_->describe()["icon"];
+  EXPECT_NE(dimmed, "media-playback-pause-symbolic");
+  EXPECT_TRUE(std::filesystem::exists(dimmed)) << dimmed;
+  EXPECT_EQ(item_->describe()["appearsDisabled"], true);
+  item_->setAppearsDisabled(false);
+  EXPECT_EQ(item_->describe()["icon"], "media-playback-pause-symbolic");
+}
+
+TEST_F(IndicatorItem, TheMenusControllerActionsBecomeApplicationActionsThatReachTheHandler) {
+  item_->setMenu(buildStatusMenu(EngineStatus::offline, "", false));
+  GActionGroup* group = G_ACTION_GROUP(app_.get());
+  for (const char* name : {"openDashboard", "startEngine", "quit", "toggleAgent"}) {
+    EXPECT_TRUE(g_action_group_has_action(group, name)) << name;
+  }
+  EXPECT_FALSE(g_action_group_has_action(group, "stopEngine")) << "not in the offline menu";
+  // A later menu adds its new actions; the earlier ones stay reachable.
+  item_->setMenu(buildStatusMenu(EngineStatus::onAir, "", false));
+  EXPECT_TRUE(g_action_group_has_action(group, "stopEngine"));
+  EXPECT_TRUE(g_action_group_has_action(group, "startEngine"));
+  g_action_group_activate_action(group, "openDashboard", nullptr);
+  g_action_group_activate_action(group, "stopEngine", nullptr);
+  EXPECT_EQ(handler_.performed, (std::vector<std::string>{"openDashboard", "stopEngine"}));
+}
+
+}  // namespace
+}  // namespace kestrova::gtk
