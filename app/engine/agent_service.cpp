@@ -9,9 +9,9 @@
 #include "app/engine/agent_launchctl.h"
 #include "app/engine/agent_locations.h"
 #include "app/engine/paths.h"
-#include "app/platform/utf8.h"
 #include "app/engine/xml_text.h"
 #include "app/platform/platform.h"
+#include "app/platform/utf8.h"
 #include "app/update/placement.h"
 
 namespace kestrova::Agent {
@@ -56,7 +56,8 @@ bool isStale() {
   if (::stat(path.c_str(), &info) != 0) {
     return false;
   }
-  const auto text = readUtf8File(path);
+  // Something that cannot be read as a file (a folder in its place) counts as unreadable.
+  const auto text = S_ISREG(info.st_mode) ? readUtf8File(path) : std::nullopt;
   if (!text) {
     return false;
   }

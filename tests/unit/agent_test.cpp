@@ -475,6 +475,9 @@ TEST_F(AgentTest, IsStale) {
     }
     EXPECT_EQ(Agent::isStale(), c.stale);
   }
+  std::filesystem::remove(plistPath());
+  std::filesystem::create_directories(plistPath());
+  EXPECT_FALSE(Agent::isStale()) << "a folder where the file should be cannot be read";
   EXPECT_EQ(launchctlCalls(), 0U);
 }
 
