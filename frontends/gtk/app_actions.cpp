@@ -28,8 +28,7 @@ void AppActions::add(const std::string& name, std::function<void()> run) {
   addAction(name, nullptr);
 }
 
-void AppActions::addWithText(const std::string& name,
-                             std::function<void(const std::string&)> run) {
+void AppActions::addWithText(const std::string& name, std::function<void(const std::string&)> run) {
   runs_[name] = [run = std::move(run)](GVariant* parameter) {
     run(parameter != nullptr ? g_variant_get_string(parameter, nullptr) : "");
   };

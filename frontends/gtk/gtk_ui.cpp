@@ -135,7 +135,8 @@ void GtkUi::runStandardAction(const std::string& name) {
   if (name == "terminate") {
     terminate();
   } else if (name == "hide") {
-    for (GList* node = gtk_application_get_windows(app_.get()); node != nullptr; node = node->next) {
+    for (GList* node = gtk_application_get_windows(app_.get()); node != nullptr;
+         node = node->next) {
       gtk_widget_hide(GTK_WIDGET(node->data));
     }
   } else if (name == "orderFrontStandardAboutPanel") {
@@ -167,6 +168,16 @@ void GtkUi::showAbout() {
                         KESTROVA_VERSION, "logo-icon-name", "network-wireless-symbolic", nullptr);
 }
 
+// The application holds itself, so GTK never ends it when the last window goes; the controller
+// is asked instead, as on the Mac.
+void GtkUi::onWindowHidden(GtkWidget* /*window*/, gpointer self) {
+  auto* ui = static_cast<GtkUi*>(self);
+  if (ui->handler_ != nullptr && !ui->anyWindowVisible() &&
+      ui->handler_->applicationShouldTerminateAfterLastWindowClosed()) {
+    ui->terminate();
+  }
+}
+
 void GtkUi::activate() {
   if (GtkWindow* focused = focusedWindow()) {
     gtk_window_present(focused);
@@ -191,7 +202,8 @@ std::optional<std::string> GtkUi::chooseFolder(const FolderPanelSpec& panel) {
 
 std::unique_ptr<StatusItem> GtkUi::createStatusItem() {
   auto item = std::make_unique<Tracked<IndicatorStatusItem>>(
-      *this, G_APPLICATION(app_.get()), actions_, g_application_get_application_id(G_APPLICATION(app_.get())));
+      *this, G_APPLICATION(app_.get()), actions_,
+      g_application_get_application_id(G_APPLICATION(app_.get())));
   statusItems_.push_back(item.get());
   return item;
 }
@@ -203,6 +215,7 @@ std::unique_ptr<WebWindow> GtkUi::createWebWindow(const WebWindowSpec& spec,
                 : nullptr;
   auto window = std::make_unique<Tracked<GtkWebWindow>>(*this, app_.get(), spec, delegate, menuBar);
   webWindows_.push_back(window.get());
+  connectSignal(window->window(), "hide", &GtkUi::onWindowHidden, this);
   return window;
 }
 
@@ -247,8 +260,9 @@ void GtkUi::writeState(const std::string& path) const {
   }
   state["alerts"] = nlohmann::json::array();
   for (const AlertSpec& alert : openAlerts_) {
-    state["alerts"].push_back(
-        {{"message", alert.message}, {"informative", alert.informative}, {"buttons", alert.buttons}});
+    state["alerts"].push_back({{"message", alert.message},
+                               {"informative", alert.informative},
+                               {"buttons", alert.buttons}});
   }
   state["windowCount"] = g_list_length(gtk_application_get_windows(app_.get()));
   if (const auto error = writeFileAtomically(path, state.dump(2) + "\n")) {

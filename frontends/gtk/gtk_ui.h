@@ -52,6 +52,7 @@ class GtkUi final : public Ui {
  private:
   static void onStartup(GApplication* app, gpointer self);
   static void onActivate(GApplication* app, gpointer self);
+  static void onWindowHidden(GtkWidget* window, gpointer self);
   void exportStandardActions();
   void runStandardAction(const std::string& name);
   void editInFocusedWindow(const std::string& name);

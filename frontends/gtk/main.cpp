@@ -15,7 +15,8 @@ int main() {
   using namespace kestrova;
   g_set_application_name(kAppName);
   PosixHost host;
-  const std::string resources = host.resourcesPath().value_or(host.bundlePath() + "/Contents/Resources");
+  const std::string resources =
+      host.resourcesPath().value_or(host.bundlePath() + "/Contents/Resources");
   gtk::GlibMainLoop loop;
   CurlHttp http;
   gtk::GtkUi ui(loop, kBundleID);

@@ -31,8 +31,8 @@ void onItemActivated(GtkMenuItem* item, gpointer app) {
   if (action == nullptr) {
     return;
   }
-  auto* pending = new PendingActivation{GObjectPtr<GApplication>(G_APPLICATION(g_object_ref(app))),
-                                        action};
+  auto* pending =
+      new PendingActivation{GObjectPtr<GApplication>(G_APPLICATION(g_object_ref(app))), action};
   g_idle_add(&activateLater, pending);
 }
 

@@ -19,8 +19,7 @@ namespace kestrova::gtk {
 
 // Runs the alert modally over `parent` (may be null) and returns 1000 + the button's index and
 // the field's text.
-[[nodiscard]] AlertAnswer runAlertDialog(const AlertSpec& alert, GtkWindow* parent,
-                                         MainLoop& loop);
+[[nodiscard]] AlertAnswer runAlertDialog(const AlertSpec& alert, GtkWindow* parent, MainLoop& loop);
 
 // A one-folder chooser titled and labelled as the panel says; the chosen path or absent.
 [[nodiscard]] std::optional<std::string> runFolderChooser(const FolderPanelSpec& panel,

@@ -73,8 +73,8 @@ void GtkWebWindow::load(const std::string& url, double timeoutSeconds) {
   stopTimeLimit();
   committed_ = false;
   reported_ = false;
-  timeLimit_ = g_timeout_add(timeoutMilliseconds(timeoutSeconds), &GtkWebWindow::onLoadTimedOut,
-                             this);
+  timeLimit_ =
+      g_timeout_add(timeoutMilliseconds(timeoutSeconds), &GtkWebWindow::onLoadTimedOut, this);
   webkit_web_view_load_uri(webView(), url.c_str());
 }
 

@@ -28,12 +28,13 @@ bool spinUntil(const std::function<bool()>& done,
 void runModal(GlibMainLoop& loop, std::chrono::milliseconds span) {
   loop.modalBegan();
   GMainLoop* nested = g_main_loop_new(nullptr, FALSE);
-  g_timeout_add(static_cast<guint>(span.count()),
-                [](gpointer data) -> gboolean {
-                  g_main_loop_quit(static_cast<GMainLoop*>(data));
-                  return G_SOURCE_REMOVE;
-                },
-                nested);
+  g_timeout_add(
+      static_cast<guint>(span.count()),
+      [](gpointer data) -> gboolean {
+        g_main_loop_quit(static_cast<GMainLoop*>(data));
+        return G_SOURCE_REMOVE;
+      },
+      nested);
   g_main_loop_run(nested);
   g_main_loop_unref(nested);
   loop.modalEnded();
@@ -122,10 +123,13 @@ TEST(GlibMainLoop, TimersAndDelayedTasksDueDuringAModalFireOnlyAfterItCloses) {
   loop.modalBegan();
   loop.post([&] { postRan = true; });
   GMainLoop* nested = g_main_loop_new(nullptr, FALSE);
-  g_timeout_add(300, [](gpointer data) -> gboolean {
-    g_main_loop_quit(static_cast<GMainLoop*>(data));
-    return G_SOURCE_REMOVE;
-  }, nested);
+  g_timeout_add(
+      300,
+      [](gpointer data) -> gboolean {
+        g_main_loop_quit(static_cast<GMainLoop*>(data));
+        return G_SOURCE_REMOVE;
+      },
+      nested);
   g_main_loop_run(nested);
   g_main_loop_unref(nested);
   EXPECT_EQ(ticks, 0) << "a tick came due under the modal and fired";
@@ -189,10 +193,13 @@ TEST(GlibMainLoop, DestroyingTheLoopDropsWhatIsStillScheduled) {
     loop.postAfter(0.01, [&] { ++ran; });
   }
   bool marker = false;
-  g_timeout_add(50, [](gpointer data) -> gboolean {
-    *static_cast<bool*>(data) = true;
-    return G_SOURCE_REMOVE;
-  }, &marker);
+  g_timeout_add(
+      50,
+      [](gpointer data) -> gboolean {
+        *static_cast<bool*>(data) = true;
+        return G_SOURCE_REMOVE;
+      },
+      &marker);
   ASSERT_TRUE(spinUntil([&] { return marker; }));
   EXPECT_EQ(ran, 0);
 }

@@ -4,9 +4,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -156,7 +156,8 @@ json expectedMenu(EngineStatus status, const std::string& now, bool agentFile) {
                       {"checked", item.checked},
                       {"action", gtk::actionNameFor(item)}};
     if (const auto accelerator = gtk::acceleratorFor(item.key)) {
-      described["shortcut"] = "Ctrl+" + std::string(1, static_cast<char>(std::toupper(item.key[0])));
+      described["shortcut"] =
+          "Ctrl+" + std::string(1, static_cast<char>(std::toupper(item.key[0])));
     }
     items.push_back(described);
   }
@@ -204,8 +205,8 @@ class RunningApp {
 
   // Runs an application action over D-Bus, as `gapplication action` or a desktop would.
   bool activate(const std::string& action) {
-    std::vector<std::string> env = {"DBUS_SESSION_BUS_ADDRESS=" + trimmed(readFile(scratch_ + "/bus")),
-                                    "PATH=/usr/bin:/bin"};
+    std::vector<std::string> env = {
+        "DBUS_SESSION_BUS_ADDRESS=" + trimmed(readFile(scratch_ + "/bus")), "PATH=/usr/bin:/bin"};
     return runToEnd({"gdbus", "call", "--session", "--dest", "com.talmiro.kestrova",
                      "--object-path", "/com/talmiro/kestrova", "--method",
                      "org.gtk.Actions.Activate", action, "[]", "{}"},
@@ -236,8 +237,8 @@ class RunningApp {
   // The program's exit status once it has ended, or -1 when it did not end in time.
   int waitExit(std::chrono::seconds limit) {
     int status = 0;
-    const bool ended = waitUntil([&] { return waitpid(session_, &status, WNOHANG) == session_; },
-                                 limit);
+    const bool ended =
+        waitUntil([&] { return waitpid(session_, &status, WNOHANG) == session_; }, limit);
     exited_ = ended;
     return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -300,9 +301,9 @@ class GtkFrontend : public ::testing::Test {
 TEST_F(GtkFrontend, StartsWithTheAgentInstalledPollsTheEngineAndShowsTheCoresMenu) {
   RunningApp app(test_.sandbox.home(), scratch());
   // A fresh engine has no media folder: the first reply turns the item to "Setup needed".
-  const json state = app.waitForState(
-      [](const json& s) { return firstTitle(s) == "Kestrova — Setup needed"; },
-      std::chrono::seconds(30));
+  const json state =
+      app.waitForState([](const json& s) { return firstTitle(s) == "Kestrova — Setup needed"; },
+                       std::chrono::seconds(30));
   ASSERT_EQ(firstTitle(state), "Kestrova — Setup needed") << state.dump(2);
   EXPECT_TRUE(state["alerts"].empty()) << "no dialog with an agent already installed";
   const json& item = state["statusItems"][0];
@@ -314,10 +315,10 @@ TEST_F(GtkFrontend, StartsWithTheAgentInstalledPollsTheEngineAndShowsTheCoresMen
   fs::create_directories(test_.sandbox.path("Movies"));
   test_.sandbox.write("Movies/morning.mp4", "not really a video");
   const std::string body = "{\"path\": \"" + test_.sandbox.path("Movies") + "\"}";
-  ASSERT_EQ(runToEnd({"curl", "-sf", "-o", "/dev/null", "-d", body,
-                      dashboardUrl() + "api/setup/folder"},
-                     {"PATH=/usr/bin:/bin"}),
-            0);
+  ASSERT_EQ(
+      runToEnd({"curl", "-sf", "-o", "/dev/null", "-d", body, dashboardUrl() + "api/setup/folder"},
+               {"PATH=/usr/bin:/bin"}),
+      0);
   const json later = app.waitForState(
       [](const json& s) {
         const std::string title = firstTitle(s);
@@ -381,8 +382,9 @@ TEST_F(GtkFrontend, TheDashboardActionOpensOneWindowOnTheEnginesPage) {
   std::vector<std::string> env = app.env();
   env.push_back("DBUS_SESSION_BUS_ADDRESS=" + trimmed(readFile(scratch() + "/bus")));
   EXPECT_EQ(runToEnd({kProgram}, env), 0) << "the second launch hands over and ends";
-  const json reopened = app.waitForState(
-      [](const json& s) { return s["webWindows"][0]["visible"] == true; }, std::chrono::seconds(10));
+  const json reopened =
+      app.waitForState([](const json& s) { return s["webWindows"][0]["visible"] == true; },
+                       std::chrono::seconds(10));
   EXPECT_EQ(reopened["webWindows"][0]["visible"], true);
   EXPECT_EQ(reopened["webWindows"].size(), 1U);
   EXPECT_EQ(reopened["webWindows"][0]["finishedLoads"], 1);
@@ -393,7 +395,9 @@ TEST_F(GtkFrontend, QuitEndsTheProgramCleanlyAndLeavesNoChildBehind) {
   ASSERT_TRUE(app.activate("openDashboard") ||
               waitUntil([&] { return app.activate("openDashboard"); }, std::chrono::seconds(20)));
   (void)app.waitForState(
-      [](const json& s) { return !s["webWindows"].empty() && s["webWindows"][0]["finishedLoads"] >= 1; },
+      [](const json& s) {
+        return !s["webWindows"].empty() && s["webWindows"][0]["finishedLoads"] >= 1;
+      },
       std::chrono::seconds(30));
   const pid_t pid = app.appPid();
   const std::set<pid_t> children = descendantsOf(pid);

@@ -35,7 +35,8 @@ class IndicatorItem : public ::testing::Test {
     ASSERT_TRUE(g_application_register(app_.get(), nullptr, nullptr));
     actions_ = std::make_unique<AppActions>(G_ACTION_MAP(app_.get()));
     actions_->setHandler(&handler_);
-    item_ = std::make_unique<IndicatorStatusItem>(app_.get(), *actions_, "com.talmiro.kestrova.itemtest");
+    item_ = std::make_unique<IndicatorStatusItem>(app_.get(), *actions_,
+                                                  "com.talmiro.kestrova.itemtest");
   }
   GObjectPtr<GApplication> app_;
   RecordingHandler handler_;

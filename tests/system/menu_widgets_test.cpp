@@ -14,7 +14,7 @@ namespace {
 
 TEST(MenuWidgets, KeyEquivalentsBecomeControlAccelerators) {
   const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
-      {"d", "<Control>d"}, {"q", "<Control>q"}, {"Z", "<Control><Shift>z"},
+      {"d", "<Control>d"}, {"q", "<Control>q"},  {"Z", "<Control><Shift>z"},
       {"", std::nullopt},  {"ab", std::nullopt},
   };
   for (const auto& [key, expected] : cases) {
@@ -24,7 +24,9 @@ TEST(MenuWidgets, KeyEquivalentsBecomeControlAccelerators) {
 
 TEST(MenuWidgets, ActionNamesDropTheSelectorsColon) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"copy:", "copy"}, {"performClose:", "performClose"}, {"openDashboard", "openDashboard"},
+      {"copy:", "copy"},
+      {"performClose:", "performClose"},
+      {"openDashboard", "openDashboard"},
       {"", ""},
   };
   for (const auto& [selector, expected] : cases) {
@@ -51,8 +53,8 @@ TEST_F(RenderedMenus, EveryStatusMenuReadsBackAsTheCoreBuiltIt) {
   for (const EngineStatus status : {EngineStatus::offline, EngineStatus::idle, EngineStatus::onAir,
                                     EngineStatus::live, EngineStatus::needsSetup}) {
     for (const bool agentFile : {false, true}) {
-      const Menu menu = buildStatusMenu(status, status == EngineStatus::offline ? "" : "Morning Show",
-                                        agentFile);
+      const Menu menu =
+          buildStatusMenu(status, status == EngineStatus::offline ? "" : "Morning Show", agentFile);
       GObjectPtr<GtkWidget> widget = adoptFloating(buildMenuWidget(menu, app_.get()));
       const nlohmann::json shown = describeMenuWidget(GTK_MENU_SHELL(widget.get()));
       ASSERT_EQ(shown.size(), menu.items.size());
@@ -70,7 +72,8 @@ TEST_F(RenderedMenus, EveryStatusMenuReadsBackAsTheCoreBuiltIt) {
         if (item.key.empty()) {
           EXPECT_FALSE(shown[i].contains("shortcut"));
         } else {
-          EXPECT_EQ(shown[i]["shortcut"], "Ctrl+" + std::string(1, static_cast<char>(std::toupper(item.key[0]))));
+          EXPECT_EQ(shown[i]["shortcut"],
+                    "Ctrl+" + std::string(1, static_cast<char>(std::toupper(item.key[0]))));
         }
       }
       gtk_widget_destroy(widget.get());

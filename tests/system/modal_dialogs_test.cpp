@@ -84,8 +84,8 @@ class AlertDialogs : public ::testing::Test {
 };
 
 TEST_F(AlertDialogs, AButtonAnswersThousandPlusItsIndexWhileTheLoopIsHeld) {
-  const AlertSpec spec{"Quit Kestrova?", "Your channel will keep broadcasting.", {"Quit", "Cancel"},
-                       std::nullopt};
+  const AlertSpec spec{
+      "Quit Kestrova?", "Your channel will keep broadcasting.", {"Quit", "Cancel"}, std::nullopt};
   for (const int index : {0, 1}) {
     const AlertAnswer answer = run(spec, [&](GtkDialog* dialog) {
       EXPECT_NE(gtk_dialog_get_widget_for_response(dialog, 0), nullptr);

@@ -87,13 +87,13 @@ class WebWindowTest : public ::testing::Test {
     if (GtkEnvironment::app == nullptr) {
       GTEST_SKIP() << "needs an X display (./dev test provides one with xvfb-run)";
     }
-    server_.on("GET", "/", LoopbackReply{.body = "<title>Page</title>ok", .contentType = "text/html"});
+    server_.on("GET", "/",
+               LoopbackReply{.body = "<title>Page</title>ok", .contentType = "text/html"});
   }
 
   std::unique_ptr<GtkWebWindow> makeWindow(const std::string& autosave = "") {
-    return std::make_unique<GtkWebWindow>(GtkEnvironment::app,
-                                          WebWindowSpec{640, 480, "Test", autosave}, delegate_,
-                                          nullptr);
+    return std::make_unique<GtkWebWindow>(
+        GtkEnvironment::app, WebWindowSpec{640, 480, "Test", autosave}, delegate_, nullptr);
   }
 
   LoopbackServer server_;
@@ -132,8 +132,8 @@ TEST_F(WebWindowTest, ARefusedConnectionIsOneProvisionalFailureAndNoFinishedLoad
 }
 
 TEST_F(WebWindowTest, ALoadPastItsTimeLimitIsStoppedAndToldOnceAsAProvisionalFailure) {
-  server_.on("GET", "/slow", LoopbackReply{.body = "late", .contentType = "text/html",
-                                           .delaySeconds = 3});
+  server_.on("GET", "/slow",
+             LoopbackReply{.body = "late", .contentType = "text/html", .delaySeconds = 3});
   auto window = makeWindow();
   window->load(server_.url("/slow"), 0.5);
   ASSERT_TRUE(spinUntil([&] { return delegate_.failures == 1; }));
@@ -157,11 +157,13 @@ TEST_F(WebWindowTest, PageDialogsReachTheDelegateAndItsAnswersReachThePage) {
     std::optional<std::string> promptAnswer;
     std::string title;
   };
-  for (const Case& c : {Case{true, "secret", "true|secret"}, Case{false, std::nullopt, "false|null"}}) {
+  for (const Case& c :
+       {Case{true, "secret", "true|secret"}, Case{false, std::nullopt, "false|null"}}) {
     RecordingDelegate delegate;
     delegate.confirmAnswer = c.confirmAnswer;
     delegate.promptAnswer = c.promptAnswer;
-    GtkWebWindow window(GtkEnvironment::app, WebWindowSpec{640, 480, "Test", ""}, delegate, nullptr);
+    GtkWebWindow window(GtkEnvironment::app, WebWindowSpec{640, 480, "Test", ""}, delegate,
+                        nullptr);
     window.load(server_.url("/dialogs"), 10);
     ASSERT_TRUE(spinUntil([&] { return window.describe()["pageTitle"] == c.title; }))
         << window.describe().dump();
