@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -40,6 +41,9 @@ int main() {
   signal(SIGPIPE, SIG_IGN);
 
   httplib::Server server;
+  // An idle keep-alive connection holds a worker until it times out, and stopping waits for the
+  // workers: keep that wait short so the engine leaves well within launchd's patience on bootout.
+  server.set_keep_alive_timeout(1);
   addRoutes(server, state);
   const std::string address = "127.0.0.1:" + std::to_string(port);
   if (!server.bind_to_port("127.0.0.1", static_cast<int>(port))) {
@@ -50,8 +54,10 @@ int main() {
   log.write("listening on " + address);
 
   std::atomic<bool> stopping{false};
+  std::atomic<bool> listenerDone{false};
   std::thread listener([&] {
     server.listen_after_bind();
+    listenerDone = true;
     if (!stopping) {
       kill(getpid(), SIGTERM);  // the server gave up on its own: end the process the same way
     }
@@ -60,7 +66,12 @@ int main() {
   sigwait(&stopSignals, &received);
   stopping = true;
   log.write("stopping on signal " + std::to_string(received));
-  server.stop();
+  // A signal that comes before the listener has started would find nothing to stop: keep asking
+  // until the listener has really ended.
+  while (!listenerDone) {
+    server.stop();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   listener.join();
   return 0;
 }
