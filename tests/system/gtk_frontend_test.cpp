@@ -390,6 +390,64 @@ TEST_F(GtkFrontend, TheDashboardActionOpensOneWindowOnTheEnginesPage) {
   EXPECT_EQ(reopened["webWindows"][0]["finishedLoads"], 1);
 }
 
+// As on the Mac, no poll runs while a modal alert is open: what the engine says meanwhile
+// reaches the menu only after the alert has closed.
+TEST_F(GtkFrontend, NoPollWhileAnAlertIsOpenAndPollingResumesWhenItCloses) {
+  if (runToEnd({"sh", "-c", "command -v xdotool"}, {"PATH=/usr/bin:/bin"}) != 0) {
+    GTEST_SKIP() << "needs xdotool";
+  }
+  RunningApp app(test_.sandbox.home(), scratch());
+  ASSERT_EQ(firstTitle(app.waitForState(
+                [](const json& s) { return firstTitle(s) == "Kestrova — Setup needed"; },
+                std::chrono::seconds(30))),
+            "Kestrova — Setup needed");
+
+  // The status menu's Quit asks first; the call returns only once the alert has been answered.
+  std::vector<std::string> busEnv = {
+      "DBUS_SESSION_BUS_ADDRESS=" + trimmed(readFile(scratch() + "/bus")), "PATH=/usr/bin:/bin"};
+  const pid_t asking =
+      spawn({"gdbus", "call", "--session", "--dest", "com.talmiro.kestrova", "--object-path",
+             "/com/talmiro/kestrova", "--method", "org.gtk.Actions.Activate", "quit", "[]", "{}"},
+            busEnv);
+  ASSERT_GT(asking, 0);
+  const json asked = app.waitForState([](const json& s) { return !s["alerts"].empty(); },
+                                      std::chrono::seconds(10));
+  ASSERT_FALSE(asked["alerts"].empty());
+  EXPECT_EQ(asked["alerts"][0]["message"], "Quit Kestrova?");
+  EXPECT_EQ(asked["alerts"][0]["buttons"], json({"Quit", "Cancel"}));
+
+  // The engine changes state; with the alert open for more than two poll periods, the menu
+  // must not learn of it.
+  fs::create_directories(test_.sandbox.path("Movies"));
+  test_.sandbox.write("Movies/morning.mp4", "not really a video");
+  const std::string body = "{\"path\": \"" + test_.sandbox.path("Movies") + "\"}";
+  ASSERT_EQ(
+      runToEnd({"curl", "-sf", "-o", "/dev/null", "-d", body, dashboardUrl() + "api/setup/folder"},
+               {"PATH=/usr/bin:/bin"}),
+      0);
+  std::this_thread::sleep_for(std::chrono::seconds(12));
+  EXPECT_EQ(firstTitle(app.state()), "Kestrova — Setup needed") << "a poll ran under the alert";
+
+  // Escape answers Cancel: the program stays, and the held poll runs at once.
+  std::vector<std::string> xEnv = app.env();
+  ASSERT_EQ(runToEnd({"sh", "-c",
+                      "w=$(xdotool search --onlyvisible --name '^Kestrova$' | tail -1) && "
+                      "xdotool windowfocus --sync \"$w\" key Escape"},
+                     xEnv),
+            0);
+  int status = 0;
+  EXPECT_TRUE(waitUntil([&] { return waitpid(asking, &status, WNOHANG) == asking; },
+                        std::chrono::seconds(10)));
+  const json after = app.waitForState(
+      [](const json& s) {
+        return s["alerts"].empty() && firstTitle(s) != "Kestrova — Setup needed";
+      },
+      std::chrono::seconds(10));
+  EXPECT_TRUE(after["alerts"].empty());
+  EXPECT_NE(firstTitle(after), "Kestrova — Setup needed");
+  EXPECT_TRUE(processExists(app.appPid()));
+}
+
 TEST_F(GtkFrontend, QuitEndsTheProgramCleanlyAndLeavesNoChildBehind) {
   RunningApp app(test_.sandbox.home(), scratch());
   ASSERT_TRUE(app.activate("openDashboard") ||
