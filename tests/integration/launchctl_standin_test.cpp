@@ -16,25 +16,17 @@
 
 #include "app/engine/shell.h"
 #include "app/engine/xml_text.h"
+#include "tests/support/real_processes.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova {
 namespace {
 
+using kestrova::testing::eventually;
+
 using testing::TestPlatform;
 
 const std::string kDomain = "gui/501";
-
-bool eventually(const std::function<bool()>& condition, double limitSeconds = 10) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(limitSeconds);
-  while (std::chrono::steady_clock::now() < limit) {
-    if (condition()) {
-      return true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return condition();
-}
 
 // Running: a killed orphan may stay a zombie where init does not reap.
 bool running(pid_t pid) {

@@ -19,6 +19,7 @@
 
 #include "app/engine/agent.h"
 #include "app/engine/shell.h"
+#include "tests/support/real_processes.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova::testing {
@@ -27,54 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kAgentFile = "Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
-
-int freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  auto* generic = reinterpret_cast<sockaddr*>(&address);
-  const bool bound = ::bind(fd, generic, length) == 0 && ::getsockname(fd, generic, &length) == 0;
-  ::close(fd);
-  return bound ? ntohs(address.sin_port) : 0;
-}
-
-// Real processes take real time; this bounds the wait, it does not measure it.
-bool eventually(const std::function<bool()>& condition, double limitSeconds = 15) {
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(limitSeconds);
-  while (std::chrono::steady_clock::now() < limit) {
-    if (condition()) {
-      return true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return condition();
-}
-
-// The stand-ins keep their state under $HOME and pass the environment on to the engine, which
-// keeps its files under $HOME too: the whole process tree must see the sandbox as home.
-class HomeForChildren {
- public:
-  explicit HomeForChildren(const std::string& home) {
-    if (const char* previous = std::getenv("HOME")) {
-      previous_ = previous;
-    }
-    ::setenv("HOME", home.c_str(), 1);
-  }
-  ~HomeForChildren() {
-    if (previous_) {
-      ::setenv("HOME", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("HOME");
-    }
-  }
-  HomeForChildren(const HomeForChildren&) = delete;
-  HomeForChildren& operator=(const HomeForChildren&) = delete;
-
- private:
-  std::optional<std::string> previous_;
-};
 
 class AgentSystemTest : public ::testing::Test {
  protected:

@@ -15,48 +15,13 @@
 #include "app/dashboard/dashboard_window.h"
 #include "app/engine/shell.h"
 #include "app/shell/app_delegate.h"
+#include "tests/support/real_processes.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-int freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  auto* generic = reinterpret_cast<sockaddr*>(&address);
-  const bool bound = ::bind(fd, generic, length) == 0 && ::getsockname(fd, generic, &length) == 0;
-  ::close(fd);
-  return bound ? ntohs(address.sin_port) : 0;
-}
-
-// The stand-ins keep their state under $HOME and the engine its files: the whole process tree
-// must see the sandbox as home.
-class HomeForChildren {
- public:
-  explicit HomeForChildren(const std::string& home) {
-    if (const char* previous = std::getenv("HOME")) {
-      previous_ = previous;
-    }
-    ::setenv("HOME", home.c_str(), 1);
-  }
-  ~HomeForChildren() {
-    if (previous_) {
-      ::setenv("HOME", previous_->c_str(), 1);
-    } else {
-      ::unsetenv("HOME");
-    }
-  }
-  HomeForChildren(const HomeForChildren&) = delete;
-  HomeForChildren& operator=(const HomeForChildren&) = delete;
-
- private:
-  std::optional<std::string> previous_;
-};
 
 class ShellSystemTest : public ::testing::Test {
  protected:

@@ -2,6 +2,8 @@
 // contract (status, media-folder setup, dashboard page, config.json, stream.log) so the product
 // can run and be tested on Linux, and stop cleanly on SIGTERM.
 #include <gtest/gtest.h>
+
+#include "tests/support/real_processes.h"
 #include <httplib.h>
 #include <netinet/in.h>
 #include <spawn.h>
@@ -29,18 +31,6 @@ using nlohmann::json;
 constexpr const char* kEngine = KESTROVA_ENGINE_RUNTIME_DIR "/kestrova-engine";
 constexpr const char* kConfig = "Library/Application Support/Kestrova/config.json";
 constexpr const char* kStreamLog = "Library/Application Support/Kestrova/logs/stream.log";
-
-int freePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  auto* generic = reinterpret_cast<sockaddr*>(&address);
-  const bool bound = bind(fd, generic, length) == 0 && getsockname(fd, generic, &length) == 0;
-  close(fd);
-  return bound ? ntohs(address.sin_port) : 0;
-}
 
 // The engine run as launchd would run it: its own process, HOME and KESTROVA_RESOURCES set.
 class EngineProcess {
