@@ -45,7 +45,7 @@ class GlibTimer final : public Timer {
   std::weak_ptr<GlibMainLoop::Scheduled> entry_;
 };
 
-void deleteEntry(gpointer data) { delete static_cast<Entry*>(data); }
+void deleteEntry(gpointer data) { std::unique_ptr<Entry>(static_cast<Entry*>(data)).reset(); }
 
 guint toMilliseconds(double seconds) {
   return static_cast<guint>(std::lround(std::max(0.0, seconds) * 1000.0));
@@ -118,8 +118,8 @@ std::shared_ptr<GlibMainLoop::Scheduled> GlibMainLoop::schedule(double seconds, 
   entry->task = std::move(task);
   entry->repeating = repeating;
   entry->source = g_timeout_source_new(toMilliseconds(seconds));
-  g_source_set_callback(entry->source, &GlibMainLoop::fireScheduled, new Entry(entry),
-                        &deleteEntry);
+  g_source_set_callback(entry->source, &GlibMainLoop::fireScheduled,
+                        std::make_unique<Entry>(entry).release(), &deleteEntry);
   g_source_attach(entry->source, context_);
   std::erase_if(live_, [](const std::weak_ptr<Scheduled>& weak) { return weak.expired(); });
   live_.push_back(entry);

@@ -124,8 +124,8 @@ void GtkUi::exportStandardActions() {
     actions_.add(name, [this, name] { runStandardAction(name); });
     if (const auto accelerator = acceleratorFor(item.key)) {
       const std::string detailed = "app." + name;
-      const char* accels[] = {accelerator->c_str(), nullptr};
-      gtk_application_set_accels_for_action(app_.get(), detailed.c_str(), accels);
+      const std::array<const char*, 2> accels{accelerator->c_str(), nullptr};
+      gtk_application_set_accels_for_action(app_.get(), detailed.c_str(), accels.data());
     }
   }
 }
@@ -188,7 +188,7 @@ void GtkUi::terminate() { g_application_quit(G_APPLICATION(app_.get())); }
 
 AlertAnswer GtkUi::runAlert(const AlertSpec& alert) {
   openAlerts_.push_back(alert);
-  const AlertAnswer answer = runAlertDialog(alert, focusedWindow(), loop_);
+  AlertAnswer answer = runAlertDialog(alert, focusedWindow(), loop_);
   openAlerts_.pop_back();
   return answer;
 }

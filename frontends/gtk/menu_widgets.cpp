@@ -31,9 +31,9 @@ void onItemActivated(GtkMenuItem* item, gpointer app) {
   if (action == nullptr) {
     return;
   }
-  auto* pending =
-      new PendingActivation{GObjectPtr<GApplication>(G_APPLICATION(g_object_ref(app))), action};
-  g_idle_add(&activateLater, pending);
+  auto pending = std::make_unique<PendingActivation>(
+      PendingActivation{GObjectPtr<GApplication>(G_APPLICATION(g_object_ref(app))), action});
+  g_idle_add(&activateLater, pending.release());
 }
 
 void showAccelerator(GtkWidget* item, const std::string& key) {

@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 #include <gtk/gtk.h>
 
+#include <array>
 #include <memory>
 
 #include "frontends/gtk/gobject_ptr.h"
@@ -61,12 +62,12 @@ void revealInFileManager(const std::string& path) {
     (void)openUri(folderUri);
     return;
   }
-  const gchar* uris[] = {fileUri, nullptr};
+  const std::array<const gchar*, 2> uris{fileUri, nullptr};
   g_dbus_connection_call(bus.get(), "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
                          "org.freedesktop.FileManager1", "ShowItems",
-                         g_variant_new("(^ass)", uris, ""), nullptr, G_DBUS_CALL_FLAGS_NONE,
+                         g_variant_new("(^ass)", uris.data(), ""), nullptr, G_DBUS_CALL_FLAGS_NONE,
                          kFileManagerTimeoutMs, nullptr, &onShowItemsReplied,
-                         new std::string(folderUri));
+                         std::make_unique<std::string>(folderUri).release());
   g_free(fileUri);
 }
 

@@ -72,8 +72,8 @@ TEST(GlibMainLoop, APostFromTheMainThreadRunsLaterNotInsideTheCaller) {
 TEST(GlibMainLoop, DelayedTasksRunInDueOrder) {
   GlibMainLoop loop;
   std::vector<std::string> order;
-  loop.postAfter(0.15, [&] { order.push_back("late"); });
-  loop.postAfter(0.05, [&] { order.push_back("early"); });
+  loop.postAfter(0.15, [&] { order.emplace_back("late"); });
+  loop.postAfter(0.05, [&] { order.emplace_back("early"); });
   ASSERT_TRUE(spinUntil([&] { return order.size() == 2; }));
   EXPECT_EQ(order, (std::vector<std::string>{"early", "late"}));
 }

@@ -4,13 +4,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -27,8 +27,6 @@
 #include "app/shell/status_menu.h"
 #include "frontends/gtk/menu_widgets.h"
 #include "tests/support/test_platform.h"
-
-extern char** environ;
 
 namespace kestrova {
 namespace {
@@ -52,6 +50,7 @@ bool waitUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
   std::vector<char*> result;
+  result.reserve(strings.size() + 1);
   for (auto& s : strings) {
     result.push_back(s.data());
   }
@@ -135,8 +134,8 @@ int freePort() {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  (void)bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  (void)getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
   const int port = ntohs(address.sin_port);
   close(fd);
   return port;
@@ -167,7 +166,7 @@ json expectedMenu(EngineStatus status, const std::string& now, bool agentFile) {
 // The program, started in its own D-Bus session so that its application id is its own.
 class RunningApp {
  public:
-  RunningApp(const std::string& home, const std::string& scratch) : scratch_(scratch) {
+  RunningApp(const std::string& home, std::string scratch) : scratch_(std::move(scratch)) {
     std::vector<std::string> env = {
         "HOME=" + home,
         "XDG_CONFIG_HOME=" + home + "/.config",
@@ -185,7 +184,7 @@ class RunningApp {
     }
     env_ = env;
     session_ = spawn({"dbus-run-session", "--", "sh", "-c",
-                      "echo \"$DBUS_SESSION_BUS_ADDRESS\" > \"$0\"; echo $$ > \"$1\"; exec \"$2\"",
+                      R"(echo "$DBUS_SESSION_BUS_ADDRESS" > "$0"; echo $$ > "$1"; exec "$2")",
                       scratch_ + "/bus", scratch_ + "/pid", kProgram},
                      env);
   }
@@ -217,7 +216,7 @@ class RunningApp {
   json state() {
     fs::remove(statePath());
     if (!activate("x-dump-state")) {
-      return json();
+      return {};
     }
     return json::parse(readFile(statePath()), nullptr, false);
   }
@@ -289,6 +288,17 @@ class GtkFrontend : public ::testing::Test {
   }
 
   [[nodiscard]] std::string scratch() const { return test_.sandbox.path("scratch"); }
+
+  // Gives the engine a folder with one video, as the dashboard's setup step does.
+  void setMediaFolder() {
+    fs::create_directories(test_.sandbox.path("Movies"));
+    test_.sandbox.write("Movies/morning.mp4", "not really a video");
+    const std::string body = R"({"path": ")" + test_.sandbox.path("Movies") + R"("})";
+    ASSERT_EQ(runToEnd({"curl", "-sf", "-o", "/dev/null", "-d", body,
+                        dashboardUrl() + "api/setup/folder"},
+                       {"PATH=/usr/bin:/bin"}),
+              0);
+  }
   [[nodiscard]] std::string dashboardUrl() const {
     return "http://127.0.0.1:" + std::to_string(port_) + "/";
   }
@@ -312,13 +322,7 @@ TEST_F(GtkFrontend, StartsWithTheAgentInstalledPollsTheEngineAndShowsTheCoresMen
   EXPECT_EQ(item["iconDescription"], "Setup needed");
 
   // Setting the media folder at the engine changes what the following polls bring back.
-  fs::create_directories(test_.sandbox.path("Movies"));
-  test_.sandbox.write("Movies/morning.mp4", "not really a video");
-  const std::string body = "{\"path\": \"" + test_.sandbox.path("Movies") + "\"}";
-  ASSERT_EQ(
-      runToEnd({"curl", "-sf", "-o", "/dev/null", "-d", body, dashboardUrl() + "api/setup/folder"},
-               {"PATH=/usr/bin:/bin"}),
-      0);
+  ASSERT_NO_FATAL_FAILURE(setMediaFolder());
   const json later = app.waitForState(
       [](const json& s) {
         const std::string title = firstTitle(s);
@@ -418,13 +422,7 @@ TEST_F(GtkFrontend, NoPollWhileAnAlertIsOpenAndPollingResumesWhenItCloses) {
 
   // The engine changes state; with the alert open for more than two poll periods, the menu
   // must not learn of it.
-  fs::create_directories(test_.sandbox.path("Movies"));
-  test_.sandbox.write("Movies/morning.mp4", "not really a video");
-  const std::string body = "{\"path\": \"" + test_.sandbox.path("Movies") + "\"}";
-  ASSERT_EQ(
-      runToEnd({"curl", "-sf", "-o", "/dev/null", "-d", body, dashboardUrl() + "api/setup/folder"},
-               {"PATH=/usr/bin:/bin"}),
-      0);
+  ASSERT_NO_FATAL_FAILURE(setMediaFolder());
   std::this_thread::sleep_for(std::chrono::seconds(12));
   EXPECT_EQ(firstTitle(app.state()), "Kestrova — Setup needed") << "a poll ran under the alert";
 

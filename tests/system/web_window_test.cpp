@@ -79,7 +79,8 @@ class GtkEnvironment final : public ::testing::Environment {
  private:
   testing::Sandbox sandbox_;
 };
-const auto* const environment = ::testing::AddGlobalTestEnvironment(new GtkEnvironment);
+const auto* const environment =
+    ::testing::AddGlobalTestEnvironment(std::make_unique<GtkEnvironment>().release());
 
 class WebWindowTest : public ::testing::Test {
  protected:
