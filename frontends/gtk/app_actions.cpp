@@ -15,9 +15,11 @@ void AppActions::exportControllerActions(const Menu& menu) {
       continue;
     }
     runs_[name] = [this, name](GVariant* /*parameter*/) {
-      if (handler_ != nullptr) {
-        handler_->perform(name);
-      }
+      loop_.postAfter(0, [this, name] {
+        if (handler_ != nullptr) {
+          handler_->perform(name);
+        }
+      });
     };
     addAction(name, nullptr);
   }

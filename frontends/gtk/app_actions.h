@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "app/platform/main_loop.h"
 #include "app/platform/menu.h"
 #include "app/platform/ui.h"
 
@@ -15,9 +16,12 @@ namespace kestrova::gtk {
 // The controller's actions are named after their selectors ("openDashboard", "quit"); each one
 // appears the first time a menu carrying it is rendered and then stays, so it can be triggered
 // (gapplication action, org.gtk.Actions over D-Bus) whatever the menu shows at that moment.
+// They reach the controller through the main loop as delayed tasks, so one triggered while a
+// modal alert is open waits for it to close, as a menu command must on the Mac; the controller
+// is never re-entered from under its own alert.
 class AppActions {
  public:
-  explicit AppActions(GActionMap* map) : map_(map) {}
+  AppActions(GActionMap* map, MainLoop& loop) : map_(map), loop_(loop) {}
   AppActions(const AppActions&) = delete;
   AppActions& operator=(const AppActions&) = delete;
 
@@ -36,6 +40,7 @@ class AppActions {
   void addAction(const std::string& name, const GVariantType* parameterType);
 
   GActionMap* map_;
+  MainLoop& loop_;
   AppHandler* handler_ = nullptr;
   std::map<std::string, std::function<void(GVariant*)>, std::less<>> runs_;
 };

@@ -65,7 +65,7 @@ void collectStandardItems(const Menu& menu, std::vector<MenuItem>& out) {
 GtkUi::GtkUi(MainLoop& loop, const std::string& applicationId)
     : loop_(loop),
       app_(gtk_application_new(applicationId.c_str(), G_APPLICATION_DEFAULT_FLAGS)),
-      actions_(G_ACTION_MAP(app_.get())) {
+      actions_(G_ACTION_MAP(app_.get()), loop) {
   connectSignal(app_.get(), "startup", &GtkUi::onStartup, this);
   connectSignal(app_.get(), "activate", &GtkUi::onActivate, this);
 }
@@ -110,7 +110,12 @@ void GtkUi::onActivate(GApplication* /*app*/, gpointer self) {
     ui->handler_->applicationDidFinishLaunching();
     return;
   }
-  (void)ui->handler_->applicationShouldHandleReopen(ui->anyWindowVisible());
+  // Like a menu command: not from under an open alert.
+  ui->loop_.postAfter(0, [ui] {
+    if (ui->handler_ != nullptr) {
+      (void)ui->handler_->applicationShouldHandleReopen(ui->anyWindowVisible());
+    }
+  });
 }
 
 void GtkUi::exportStandardActions() {

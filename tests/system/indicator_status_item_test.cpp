@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/shell/status_menu.h"
+#include "frontends/gtk/glib_main_loop.h"
 #include "frontends/gtk/symbol_icons.h"
 
 namespace kestrova::gtk {
@@ -33,11 +34,12 @@ class IndicatorItem : public ::testing::Test {
     app_.reset(g_application_new("com.talmiro.kestrova.itemtest", G_APPLICATION_NON_UNIQUE));
     // An application answers for its actions once registered, as the running program is.
     ASSERT_TRUE(g_application_register(app_.get(), nullptr, nullptr));
-    actions_ = std::make_unique<AppActions>(G_ACTION_MAP(app_.get()));
+    actions_ = std::make_unique<AppActions>(G_ACTION_MAP(app_.get()), loop_);
     actions_->setHandler(&handler_);
     item_ = std::make_unique<IndicatorStatusItem>(app_.get(), *actions_,
                                                   "com.talmiro.kestrova.itemtest");
   }
+  GlibMainLoop loop_;
   GObjectPtr<GApplication> app_;
   RecordingHandler handler_;
   std::unique_ptr<AppActions> actions_;
@@ -89,7 +91,24 @@ TEST_F(IndicatorItem, TheMenusControllerActionsBecomeApplicationActionsThatReach
   EXPECT_TRUE(g_action_group_has_action(group, "startEngine"));
   g_action_group_activate_action(group, "openDashboard", nullptr);
   g_action_group_activate_action(group, "stopEngine", nullptr);
+  while (handler_.performed.size() < 2 && g_main_context_iteration(nullptr, TRUE)) {
+  }
   EXPECT_EQ(handler_.performed, (std::vector<std::string>{"openDashboard", "stopEngine"}));
+}
+
+TEST_F(IndicatorItem, AnActionTriggeredUnderAnOpenAlertWaitsForItToClose) {
+  item_->setMenu(buildStatusMenu(EngineStatus::offline, "", false));
+  loop_.modalBegan();
+  g_action_group_activate_action(G_ACTION_GROUP(app_.get()), "openDashboard", nullptr);
+  bool marker = false;
+  loop_.post([&] { marker = true; });
+  while (!marker && g_main_context_iteration(nullptr, TRUE)) {
+  }
+  EXPECT_TRUE(handler_.performed.empty()) << "the controller was entered under its alert";
+  loop_.modalEnded();
+  while (handler_.performed.empty() && g_main_context_iteration(nullptr, TRUE)) {
+  }
+  EXPECT_EQ(handler_.performed, std::vector<std::string>{"openDashboard"});
 }
 
 }  // namespace
