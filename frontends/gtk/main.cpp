@@ -9,7 +9,7 @@
 #include "app/shell/program.h"
 #include "frontends/gtk/glib_main_loop.h"
 #include "frontends/gtk/gtk_ui.h"
-#include "frontends/gtk/standin_tools.h"
+#include "app/platform/standin_tools.h"
 
 int main() {
   using namespace kestrova;
@@ -21,7 +21,7 @@ int main() {
   CurlHttp http;
   gtk::GtkUi ui(loop, kBundleID);
   PosixCommandRunner runner;
-  Platform installed(loop, http, ui, host, runner, gtk::standinToolsIn(resources));
+  Platform installed(loop, http, ui, host, runner, standinToolsIn(resources));
   ScopedPlatform scope(installed);
   return runApplication();
 }

@@ -1,23 +1,11 @@
 #include "tests/support/test_platform.h"
 
+#include "app/platform/standin_tools.h"
+
 namespace kestrova::testing {
 
 Tools standinTools() {
-  const std::string dir = KESTROVA_STANDINS_DIR;
-  Tools tools;
-  tools.launchctl = dir + "/launchctl";
-  tools.caffeinate = dir + "/caffeinate";
-  tools.security = dir + "/security";
-  tools.spctl = dir + "/spctl";
-  tools.codesign = dir + "/codesign";
-  tools.hdiutil = dir + "/hdiutil";
-  tools.ditto = dir + "/ditto";
-  tools.open = dir + "/open";
-  tools.shasum = "/usr/bin/shasum";
-  tools.tail = "/usr/bin/tail";
-  tools.bash = "/bin/bash";
-  tools.pythonCandidates = {"/usr/bin/python3"};
-  return tools;
+  return standinToolsIn(std::string(KESTROVA_BUNDLE_DIR) + "/Contents/Resources");
 }
 
 TestPlatform::TestPlatform(Tools tools, CommandRunner* runner) {

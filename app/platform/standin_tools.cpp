@@ -1,6 +1,6 @@
-#include "frontends/gtk/standin_tools.h"
+#include "app/platform/standin_tools.h"
 
-namespace kestrova::gtk {
+namespace kestrova {
 
 Tools standinToolsIn(const std::string& resources) {
   const std::string dir = resources + "/standins/";
@@ -21,4 +21,4 @@ Tools standinToolsIn(const std::string& resources) {
   return tools;
 }
 
-}  // namespace kestrova::gtk
+}  // namespace kestrova
