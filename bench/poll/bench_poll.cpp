@@ -7,7 +7,6 @@
 #include <curl/curl.h>
 #include <httplib.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,9 +20,8 @@
 
 #include "app/engine/paths.h"
 #include "app/engine/status_request.h"
+#include "bench/support/process_usage.h"
 #include "tests/support/test_platform.h"
-
-extern char** environ;
 
 namespace {
 
@@ -31,13 +29,7 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* kStatusBody =
     R"({"setup_complete":true,"enabled":true,"playing":true,"live_mode":false,"now":"harbour-dawn.mp4"})";
 
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
-
-double cpuSeconds(int who) {
-  rusage usage{};
-  getrusage(who, &usage);
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+using kestrova::bench::cpuSeconds;
 
 int setting(const char* name, int fallback) {
   const char* value = std::getenv(name);
@@ -95,20 +87,6 @@ kestrova::EngineStatus pollOnce(kestrova::testing::TestPlatform& platform) {
   return status;
 }
 
-double curlProgramCpuMs(const std::string& url, int runs) {
-  const double before = cpuSeconds(RUSAGE_CHILDREN);
-  for (int i = 0; i < runs; ++i) {
-    const char* argv[] = {"curl", "-s", "-o", "/dev/null", url.c_str(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "curl", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
-      return -1;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-  }
-  return (cpuSeconds(RUSAGE_CHILDREN) - before) * 1000 / runs;
-}
-
 // The back-to-back figures, for the app's path and its two peers. Returns the curl program's
 // CPU per request (negative when it is missing).
 double backToBack(kestrova::testing::TestPlatform& platform, const std::string& url, int polls) {
@@ -128,7 +106,7 @@ double backToBack(kestrova::testing::TestPlatform& platform, const std::string& 
   curl_easy_cleanup(easy);
 
   const int programRuns = 100;
-  const double program = curlProgramCpuMs(url, programRuns);
+  const double program = kestrova::bench::curlProgram(url, programRuns).cpuMsPerRun;
 
   std::printf("status poll, back to back (%d polls, engine stand-in in another process):\n", polls);
   std::printf("  app path (requestStatus: config read, GET, derive, post, apply)  %.4f ms CPU  %.4f ms wall per poll%s\n",
