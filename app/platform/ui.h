@@ -116,7 +116,7 @@ class Ui {
   [[nodiscard]] virtual std::optional<std::string> chooseFolder(const FolderPanelSpec& panel) = 0;
 
   [[nodiscard]] virtual std::unique_ptr<StatusItem> createStatusItem() = 0;
-  [[nodiscard]] virtual std::unique_ptr<WebWindow> createWebWindow(const WebWindowSpec& spec,
+  [[nodiscard]] virtual std::unique_ptr<WebWindow> createWebWindow(const WebWindowSpec& shape,
                                                                    WebWindowDelegate& delegate) = 0;
 
   // Clears the general pasteboard and puts the text on it.

@@ -120,15 +120,15 @@ void AppDelegate::openDashboardInBrowser() { (void)platform().ui().openURL(Paths
 
 // Quitting leaves the engine alone; the text tells the user what that means for the channel.
 void AppDelegate::quit() {
-  AlertSpec spec;
-  spec.message = "Quit " + std::string(kAppName) + "?";
-  spec.informative =
+  AlertSpec question;
+  question.message = "Quit " + std::string(kAppName) + "?";
+  question.informative =
       agentFileExists()
           ? "Your channel will keep broadcasting in the background. To take it off air, use the "
             "dashboard."
           : "The engine will stop and your channel will go off air.";
-  spec.buttons = {"Quit", "Cancel"};
-  if (platform().ui().runAlert(spec).response == kAlertFirstButton) {
+  question.buttons = {"Quit", "Cancel"};
+  if (platform().ui().runAlert(question).response == kAlertFirstButton) {
     platform().ui().terminate();
   }
 }

@@ -13,14 +13,14 @@ bool AppDelegate::checkPlacement() {
   if (Updater::runningFromApplications()) {
     return true;
   }
-  AlertSpec spec;
-  spec.message = "Move Kestrova to Applications";
-  spec.informative = "Kestrova is running from:\n" + platform().host().bundlePath() +
-                     "\n\nIt must live in the Applications folder to broadcast reliably. "
-                     "Quit, drag Kestrova to Applications, and open it from there.";
-  spec.buttons = {"Quit"};
-  // The only button is "Quit": however the alert ends, this copy does not stay.
-  (void)platform().ui().runAlert(spec);
+  AlertSpec question;
+  question.message = "Move Kestrova to Applications";
+  question.informative = "Kestrova is running from:\n" + platform().host().bundlePath() +
+                         "\n\nIt must live in the Applications folder to broadcast reliably. "
+                         "Quit, drag Kestrova to Applications, and open it from there.";
+  question.buttons = {"Quit"};
+  // The only button is "Quit": however the question ends, this copy does not stay.
+  (void)platform().ui().runAlert(question);
   platform().ui().terminate();
   return false;
 }

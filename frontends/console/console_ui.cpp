@@ -64,9 +64,9 @@ std::unique_ptr<StatusItem> ConsoleUi::createStatusItem() {
   return std::make_unique<PrintedStatusItem>(out_);
 }
 
-std::unique_ptr<WebWindow> ConsoleUi::createWebWindow(const WebWindowSpec& spec,
+std::unique_ptr<WebWindow> ConsoleUi::createWebWindow(const WebWindowSpec& shape,
                                                       WebWindowDelegate&) {
-  return std::make_unique<PrintedWebWindow>(out_, spec.title);
+  return std::make_unique<PrintedWebWindow>(out_, shape.title);
 }
 
 void ConsoleUi::setPasteboardText(const std::string& text) {

@@ -22,7 +22,7 @@ class ConsoleUi final : public Ui {
   AlertAnswer runAlert(const AlertSpec& alert) override;
   [[nodiscard]] std::optional<std::string> chooseFolder(const FolderPanelSpec& panel) override;
   [[nodiscard]] std::unique_ptr<StatusItem> createStatusItem() override;
-  [[nodiscard]] std::unique_ptr<WebWindow> createWebWindow(const WebWindowSpec& spec,
+  [[nodiscard]] std::unique_ptr<WebWindow> createWebWindow(const WebWindowSpec& shape,
                                                            WebWindowDelegate& delegate) override;
   void setPasteboardText(const std::string& text) override;
   bool openURL(const std::string& url) override;

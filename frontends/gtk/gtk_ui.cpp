@@ -213,12 +213,13 @@ std::unique_ptr<StatusItem> GtkUi::createStatusItem() {
   return item;
 }
 
-std::unique_ptr<WebWindow> GtkUi::createWebWindow(const WebWindowSpec& spec,
+std::unique_ptr<WebWindow> GtkUi::createWebWindow(const WebWindowSpec& shape,
                                                   WebWindowDelegate& delegate) {
   GtkWidget* menuBar =
       mainMenu_ ? buildMenuBar(*mainMenu_, G_APPLICATION(app_.get()), g_get_application_name())
                 : nullptr;
-  auto window = std::make_unique<Tracked<GtkWebWindow>>(*this, app_.get(), spec, delegate, menuBar);
+  auto window =
+      std::make_unique<Tracked<GtkWebWindow>>(*this, app_.get(), shape, delegate, menuBar);
   webWindows_.push_back(window.get());
   connectSignal(window->window(), "hide", &GtkUi::onWindowHidden, this);
   return window;

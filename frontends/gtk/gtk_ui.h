@@ -38,7 +38,7 @@ class GtkUi final : public Ui {
   [[nodiscard]] std::optional<std::string> chooseFolder(const FolderPanelSpec& panel) override;
 
   [[nodiscard]] std::unique_ptr<StatusItem> createStatusItem() override;
-  [[nodiscard]] std::unique_ptr<WebWindow> createWebWindow(const WebWindowSpec& spec,
+  [[nodiscard]] std::unique_ptr<WebWindow> createWebWindow(const WebWindowSpec& shape,
                                                            WebWindowDelegate& delegate) override;
 
   void setPasteboardText(const std::string& text) override;

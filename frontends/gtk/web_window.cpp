@@ -16,14 +16,14 @@ guint timeoutMilliseconds(double seconds) {
 
 }  // namespace
 
-GtkWebWindow::GtkWebWindow(GtkApplication* app, const WebWindowSpec& spec,
+GtkWebWindow::GtkWebWindow(GtkApplication* app, const WebWindowSpec& shape,
                            WebWindowDelegate& delegate, GtkWidget* menuBar)
     : delegate_(delegate),
-      autosaveName_(spec.autosaveName),
+      autosaveName_(shape.autosaveName),
       window_(adoptFloating(gtk_application_window_new(app))),
       web_(adoptFloating(webkit_web_view_new())) {
   GtkWindow* window = GTK_WINDOW(window_.get());
-  gtk_window_set_title(window, spec.title.c_str());
+  gtk_window_set_title(window, shape.title.c_str());
   GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   if (menuBar != nullptr) {
     gtk_box_pack_start(GTK_BOX(box), menuBar, FALSE, FALSE, 0);
@@ -31,7 +31,7 @@ GtkWebWindow::GtkWebWindow(GtkApplication* app, const WebWindowSpec& spec,
   gtk_box_pack_start(GTK_BOX(box), web_.get(), TRUE, TRUE, 0);
   gtk_container_add(GTK_CONTAINER(window), box);
   gtk_widget_show_all(box);
-  placeWindow(spec.width, spec.height, menuBar);
+  placeWindow(shape.width, shape.height, menuBar);
 
   connectSignal(web_.get(), "load-changed", &GtkWebWindow::onLoadChanged, this);
   connectSignal(web_.get(), "load-failed", &GtkWebWindow::onLoadFailed, this);

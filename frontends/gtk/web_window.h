@@ -15,7 +15,7 @@ namespace kestrova::gtk {
 class GtkWebWindow : public WebWindow {
  public:
   // `menuBar` (floating, may be null) goes above the page. The delegate outlives the window.
-  GtkWebWindow(GtkApplication* app, const WebWindowSpec& spec, WebWindowDelegate& delegate,
+  GtkWebWindow(GtkApplication* app, const WebWindowSpec& shape, WebWindowDelegate& delegate,
                GtkWidget* menuBar);
   ~GtkWebWindow() override;
   GtkWebWindow(const GtkWebWindow&) = delete;

@@ -24,7 +24,9 @@ void FakeStatusItem::setMenu(const Menu& newMenu) {
   ++menuSets;
 }
 
-void FakeWebWindow::load(const std::string& url, double /*timeoutSeconds*/) { loads.push_back(url); }
+void FakeWebWindow::load(const std::string& url, double /*timeoutSeconds*/) {
+  loads.push_back(url);
+}
 
 void FakeWebWindow::bringToFront() {
   ++broughtToFront;
@@ -71,9 +73,9 @@ std::unique_ptr<StatusItem> ScriptedUi::createStatusItem() {
   return item;
 }
 
-std::unique_ptr<WebWindow> ScriptedUi::createWebWindow(const WebWindowSpec& spec,
+std::unique_ptr<WebWindow> ScriptedUi::createWebWindow(const WebWindowSpec& shape,
                                                        WebWindowDelegate& delegate) {
-  webWindowSpecs.push_back(spec);
+  webWindowSpecs.push_back(shape);
   auto window = std::make_unique<FakeWebWindow>(delegate);
   webWindow = window.get();
   return window;

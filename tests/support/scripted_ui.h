@@ -14,7 +14,7 @@ namespace kestrova::testing {
 struct ScriptedAnswer {
   int response = kAlertFirstButton;
   std::optional<std::string> fieldText;  // absent: the field keeps its initial text
-  double heldFor = 0;  // virtual seconds the alert stays open before the answer
+  double heldFor = 0;                    // virtual seconds the alert stays open before the answer
 };
 
 struct FakeStatusItem final : StatusItem {
@@ -50,8 +50,8 @@ class ScriptedUi final : public Ui {
   explicit ScriptedUi(VirtualLoop& loop) : loop_(loop) {}
 
   // Scripts.
-  std::deque<ScriptedAnswer> answers;               // unscripted alerts answer the first button
-  std::deque<std::optional<std::string>> folders;   // unscripted panels are cancelled
+  std::deque<ScriptedAnswer> answers;              // unscripted alerts answer the first button
+  std::deque<std::optional<std::string>> folders;  // unscripted panels are cancelled
   bool statusSymbolsAvailable = true;
 
   // What the core did.
@@ -77,7 +77,7 @@ class ScriptedUi final : public Ui {
   AlertAnswer runAlert(const AlertSpec& alert) override;
   [[nodiscard]] std::optional<std::string> chooseFolder(const FolderPanelSpec& panel) override;
   [[nodiscard]] std::unique_ptr<StatusItem> createStatusItem() override;
-  [[nodiscard]] std::unique_ptr<WebWindow> createWebWindow(const WebWindowSpec& spec,
+  [[nodiscard]] std::unique_ptr<WebWindow> createWebWindow(const WebWindowSpec& shape,
                                                            WebWindowDelegate& delegate) override;
   void setPasteboardText(const std::string& text) override;
   bool openURL(const std::string& url) override;
