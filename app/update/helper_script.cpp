@@ -26,6 +26,9 @@ std::string helperScript(const Tools& tools) {
   const auto hdiutil = shellWord(tools.hdiutil);
   const auto ditto = shellWord(tools.ditto);
   const auto open = shellWord(tools.open);
+  // The new bundle is copied beside the installed one first and only then swapped in by two
+  // renames, so a power cut or a kill during the long copy leaves the installed bundle whole at
+  // its path; the only moment without a bundle there is between the two renames.
   return "#!/bin/bash\n"
          "# Kestrova update helper \u2014 runs outside the bundle it replaces.\n"
          "PID=\"$1\"; APP=\"$2\"; DMG=\"$3\"; exec >>\"$4\" 2>&1\n"
@@ -34,14 +37,17 @@ std::string helperScript(const Tools& tools) {
          "M=\"$(/usr/bin/mktemp -d)\"\n" +
          hdiutil + " attach -nobrowse -readonly -mountpoint \"$M\" \"$DMG\" || exit 1\n" +
          "BAK=\"$(/usr/bin/dirname \"$APP\")/.Kestrova-previous\"\n"
-         "/bin/rm -rf \"$BAK\"\n"
-         "/bin/mv \"$APP\" \"$BAK\" || { " +
-         hdiutil + " detach \"$M\" -force; exit 1; }\n" +
-         "if " + ditto + " \"$M/Kestrova.app\" \"$APP\"; then\n" +
+         "NEW=\"$(/usr/bin/dirname \"$APP\")/.Kestrova-incoming\"\n"
+         "/bin/rm -rf \"$BAK\" \"$NEW\"\n"
+         "if " + ditto + " \"$M/Kestrova.app\" \"$NEW\"; then\n" +
+         "    /bin/mv \"$APP\" \"$BAK\" || { /bin/rm -rf \"$NEW\"; " + hdiutil +
+         " detach \"$M\" -force; exit 1; }\n" +
+         "    /bin/mv \"$NEW\" \"$APP\" || { /bin/mv \"$BAK\" \"$APP\"; " + hdiutil +
+         " detach \"$M\" -force; exit 1; }\n" +
          "    echo \"swap OK\"; /bin/rm -rf \"$BAK\"\n"
          "else\n"
          "    echo \"COPY FAILED \u2014 restoring previous version\"\n"
-         "    /bin/rm -rf \"$APP\"; /bin/mv \"$BAK\" \"$APP\"\n"
+         "    /bin/rm -rf \"$NEW\"\n"
          "fi\n" +
          hdiutil + " detach \"$M\" -force\n" +
          "/bin/rm -f \"$DMG\"\n" + open + " \"$APP\"";

@@ -7,8 +7,8 @@
 
 namespace kestrova::Updater {
 
-// The helper's text: 19 lines, no line feed after the last. With the Mac's tool paths it is
-// the fixed script; other hdiutil, ditto and open paths take the place of those three.
+// The helper's text: 21 lines, no line feed after the last. Other hdiutil, ditto and open paths
+// than the Mac's take the place of those three words.
 // Arguments: pid, bundle path, image path, log path.
 [[nodiscard]] std::string helperScript(const Tools& tools);
 
