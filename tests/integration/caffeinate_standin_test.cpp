@@ -5,13 +5,12 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <thread>
+#include <string>
+#include <vector>
 
 #include "app/engine/shell.h"
+#include "tests/support/real_processes.h"
 #include "tests/support/test_platform.h"
 
 extern char** environ;
@@ -19,11 +18,9 @@ extern char** environ;
 namespace kestrova {
 namespace {
 
-using testing::TestPlatform;
-
 class CaffeinateStandinTest : public ::testing::Test {
  protected:
-  TestPlatform test{testing::standinTools()};
+  testing::TestPlatform test{testing::standinTools()};
   std::string tool = testing::standinTools().caffeinate;
 };
 
@@ -45,21 +42,19 @@ TEST_F(CaffeinateStandinTest, ExitsWithTheCommandsStatusAndOutput) {
   }
 }
 
+// launchd's bootout signals caffeinate; the engine below it must hear of it and shut down.
 TEST_F(CaffeinateStandinTest, PassesSigtermOnToTheCommand) {
   const std::string ready = test.sandbox.path("ready");
-  const std::string caught = test.sandbox.path("caught");
-  const std::string script = "trap 'echo TERM > \"" + caught + "\"; exit 5' TERM; echo > \"" +
-                             ready + "\"; while :; do sleep 0.05; done";
+  const std::string script = "trap 'echo TERM > \"" + test.sandbox.path("caught") +
+                             "\"; exit 5' TERM; echo > \"" + ready +
+                             "\"; while :; do sleep 0.05; done";
   std::vector<std::string> arguments = {tool, "-is", "/bin/sh", "-c", script};
   std::vector<char*> argv;
   for (auto& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
   ASSERT_EQ(posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-  for (int i = 0; i < 500 && !std::filesystem::exists(ready); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_TRUE(std::filesystem::exists(ready));
+  ASSERT_TRUE(testing::eventually([&] { return std::filesystem::exists(ready); }, 5));
 
   ::kill(pid, SIGTERM);  // to caffeinate alone, not its group
   int status = 0;

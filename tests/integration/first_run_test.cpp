@@ -37,6 +37,7 @@ TEST_F(FirstRunTest, LaterLeavesNothingBehind) {
   EXPECT_EQ(platform.loop.pendingTimers(), 0u);
 }
 
+// The agent's own message is shown as it is (the texts themselves are the agent test's).
 TEST_F(FirstRunTest, FailedInstallationIsShownAndNeverOpensTheDashboard) {
   runner.answer(kPrint, kUnknownService);
   runner.answer(kBootout, kOk);
@@ -52,21 +53,6 @@ TEST_F(FirstRunTest, FailedInstallationIsShownAndNeverOpensTheDashboard) {
   settle();
   EXPECT_TRUE(platform.ui.webWindowSpecs.empty());
   EXPECT_EQ(statusRequests(), 0u);
-}
-
-TEST_F(FirstRunTest, NoPythonAndNoEngineGivesThePythonAdvice) {
-  platform.host.resources = platform.sandbox.path("Empty.app/Contents/Resources");
-  for (const std::string& candidate : Tools{}.pythonCandidates) {
-    runner.answer(candidate + " -c print('ok')", {1, ""});
-  }
-  delegate->firstRun();
-  ASSERT_EQ(platform.ui.alerts.size(), 2u);
-  EXPECT_EQ(platform.ui.alerts[1].message, "Setup could not finish");
-  EXPECT_EQ(platform.ui.alerts[1].informative,
-            "Kestrova needs Python, which this Mac doesn't have yet.\n\nOpen Terminal and run:    "
-            "xcode-select --install\n\nAccept the prompt, wait for it to finish, then open "
-            "Kestrova again.");
-  EXPECT_FALSE(agentFileExists());
 }
 
 TEST_F(FirstRunTest, SuccessOpensTheDashboardThreeSecondsLaterThenPolls) {

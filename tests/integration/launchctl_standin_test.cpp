@@ -1,88 +1,63 @@
 // The launchctl stand-in and its supervisor as real processes in a sandboxed home: refusals,
 // the service table as print shows it, what the supervisor does with a program (environment,
-// output files, process group, KeepAlive and its throttle, kickstart), power cut and login.
+// output files, process group, exit timeout, KeepAlive and its throttle), power cut and login.
+// Kickstart -k is exercised end to end by the agent's system test (restart).
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/engine/shell.h"
 #include "app/engine/xml_text.h"
-#include "tests/support/real_processes.h"
-#include "tests/support/test_platform.h"
+#include "tests/support/standin_machine.h"
 
 namespace kestrova {
 namespace {
 
-using kestrova::testing::eventually;
-
-using testing::TestPlatform;
+using testing::eventually;
+using testing::processRunning;
 
 const std::string kDomain = "gui/501";
-
-// Running: a killed orphan may stay a zombie where init does not reap.
-bool running(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (pid <= 0 || !std::getline(stat, line)) {
-    return false;
-  }
-  const auto close = line.rfind(") ");
-  return close != std::string::npos && line[close + 2] != 'Z';
-}
-
-struct Agent {
-  std::string label;
-  std::string script;  // run by /bin/sh -c
-  std::string extraKeys;
-};
+const std::string kRunForever = "exec sleep 1000";
+const std::string kRunAtLoad = "  <key>RunAtLoad</key><true/>\n";
 
 class LaunchctlStandinTest : public ::testing::Test {
  protected:
-  TestPlatform test{testing::standinTools()};
-  std::string tool = testing::standinTools().launchctl;
+  testing::TestPlatform test{testing::standinTools()};
 
   ~LaunchctlStandinTest() override { launchctl({"x-power-cut"}); }
 
   // Runs the stand-in with the sandbox as its home, as the app's children would see it.
   ShellResult launchctl(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"HOME=" + test.sandbox.home(), tool});
+    arguments.insert(arguments.begin(), {"HOME=" + test.sandbox.home(), testing::standinTools().launchctl});
     return shell("/usr/bin/env", arguments);
   }
-
-  std::string path(const std::string& relative) const { return test.sandbox.path(relative); }
   std::string read(const std::string& relative) const { return test.sandbox.read(relative); }
 
-  // Writes an agent file (mode 0644) into ~/Library/LaunchAgents and returns its path.
-  std::string writeAgent(const Agent& agent, const std::string& keys = "") {
-    const std::string text =
+  // Writes an agent file (mode 0644) running `script` under /bin/sh -c; returns its path.
+  std::string writeAgent(const std::string& label, const std::string& script,
+                         const std::string& keys) {
+    return writeFile(
+        "Library/LaunchAgents/" + label + ".plist",
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-        "  <key>Label</key><string>" + agent.label + "</string>\n"
+        "  <key>Label</key><string>" + label + "</string>\n"
         "  <key>ProgramArguments</key>\n  <array>\n    <string>/bin/sh</string>\n"
-        "    <string>-c</string>\n    <string>" + xmlEscaped(agent.script) + "</string>\n"
-        "  </array>\n" + agent.extraKeys + keys + "</dict>\n</plist>";
-    return writeFile("Library/LaunchAgents/" + agent.label + ".plist", text);
+        "    <string>-c</string>\n    <string>" + xmlEscaped(script) + "</string>\n"
+        "  </array>\n" + keys + "</dict>\n</plist>");
   }
   std::string writeFile(const std::string& relative, const std::string& text) {
     const std::string written = test.sandbox.write(relative, text);
     ::chmod(written.c_str(), 0644);
     return written;
   }
-
+  ShellResult bootstrap(const std::string& file) { return launchctl({"bootstrap", kDomain, file}); }
   ShellResult print(const std::string& label) { return launchctl({"print", kDomain + "/" + label}); }
   bool loaded(const std::string& label) { return print(label).status == 0; }
   pid_t pidOf(const std::string& label) {
-    const std::string text = print(label).output;
-    const auto at = text.find("\tpid = ");
-    return at == std::string::npos ? 0 : static_cast<pid_t>(std::stol(text.substr(at + 7)));
+    return testing::printedPid(print(label).output).value_or(0);
   }
   std::vector<std::string> lines(const std::string& relative) {
     std::istringstream in(read(relative));
@@ -93,9 +68,6 @@ class LaunchctlStandinTest : public ::testing::Test {
     return all;
   }
 };
-
-const std::string kRunForever = "exec sleep 1000";
-const std::string kRunning = "  <key>RunAtLoad</key><true/>\n";
 
 TEST_F(LaunchctlStandinTest, MalformedOrUnsafeAgentFilesAreRefused) {
   struct Case {
@@ -117,6 +89,7 @@ TEST_F(LaunchctlStandinTest, MalformedOrUnsafeAgentFilesAreRefused) {
               "<integer>1</integer></array></dict></plist>",
        0644, "ProgramArguments may hold strings only"},
       {"key without value", head + "<key>Label</key></dict></plist>", 0644, "has no value"},
+      // launchd refuses an agent file others may write.
       {"group-writable",
        head + "<key>Label</key><string>x</string><key>Program</key><string>/bin/true</string>"
               "</dict></plist>",
@@ -126,13 +99,13 @@ TEST_F(LaunchctlStandinTest, MalformedOrUnsafeAgentFilesAreRefused) {
     SCOPED_TRACE(c.name);
     const std::string file = writeFile("Library/LaunchAgents/x.plist", c.text);
     ::chmod(file.c_str(), c.mode);
-    const ShellResult result = launchctl({"bootstrap", kDomain, file});
+    const ShellResult result = bootstrap(file);
     EXPECT_EQ(result.status, 5);
     EXPECT_NE(result.output.find("Bootstrap failed: 5: Input/output error"), std::string::npos);
     EXPECT_NE(result.output.find(c.reason), std::string::npos) << result.output;
     EXPECT_FALSE(loaded("x"));
   }
-  const ShellResult missing = launchctl({"bootstrap", kDomain, path("nowhere.plist")});
+  const ShellResult missing = bootstrap(test.sandbox.path("nowhere.plist"));
   EXPECT_EQ(missing.status, 5);
   EXPECT_NE(missing.output.find("No such file or directory"), std::string::npos);
 }
@@ -149,73 +122,75 @@ TEST_F(LaunchctlStandinTest, UnknownServicesAndTargetsAnswerLikeTheRealTool) {
 }
 
 TEST_F(LaunchctlStandinTest, RunsTheProgramWithItsEnvironmentAndOutputFiles) {
-  const std::string logs = path("logs");
-  std::filesystem::create_directories(logs);
+  const std::string logs = test.sandbox.path("logs");
   writeFile("logs/out.txt", "earlier line\n");
   const std::string file = writeAgent(
-      {"com.example.hello", "echo \"$GREETING from $$ in $(pwd)\"; echo oops >&2; " + kRunForever,
-       kRunning + "  <key>StandardOutPath</key><string>" + logs + "/out.txt</string>\n"
-                  "  <key>StandardErrorPath</key><string>" + logs + "/err.txt</string>\n"
-                  "  <key>EnvironmentVariables</key><dict><key>GREETING</key>"
-                  "<string>fish &amp; chips</string></dict>\n"});
+      "com.example.hello", "echo \"$GREETING from $$ in $(pwd)\"; echo oops >&2; " + kRunForever,
+      kRunAtLoad + "  <key>StandardOutPath</key><string>" + logs + "/out.txt</string>\n"
+                   "  <key>StandardErrorPath</key><string>" + logs + "/err.txt</string>\n"
+                   "  <key>EnvironmentVariables</key><dict><key>GREETING</key>"
+                   "<string>fish &amp; chips</string></dict>\n");
 
   // The shell reads launchctl's output to its end: the supervisor must not hold it open.
-  EXPECT_EQ(launchctl({"bootstrap", kDomain, file}), (ShellResult{0, ""}));
+  EXPECT_EQ(bootstrap(file), (ShellResult{0, ""}));
   const ShellResult printed = print("com.example.hello");
   EXPECT_EQ(printed.status, 0);
   EXPECT_NE(printed.output.find("state = running"), std::string::npos) << printed.output;
   const pid_t pid = pidOf("com.example.hello");
-  ASSERT_TRUE(running(pid));
+  ASSERT_TRUE(processRunning(pid));
   ASSERT_TRUE(eventually([&] { return lines("logs/out.txt").size() == 2; }));
   EXPECT_EQ(lines("logs/out.txt"),
             (std::vector<std::string>{"earlier line",
                                       "fish & chips from " + std::to_string(pid) + " in /"}));
   ASSERT_TRUE(eventually([&] { return read("logs/err.txt") == "oops\n"; }));
 
-  const ShellResult again = launchctl({"bootstrap", kDomain, file});
+  const ShellResult again = bootstrap(file);
   EXPECT_NE(again.status, 0);
   EXPECT_NE(again.output.find("already bootstrapped"), std::string::npos) << again.output;
+  // Another user's domain does not see it.
+  EXPECT_EQ(launchctl({"print", "gui/502/com.example.hello"}).status, 113);
 }
 
 TEST_F(LaunchctlStandinTest, BootoutEndsTheWholeProcessGroupThenForgetsTheService) {
   const std::string file = writeAgent(
-      {"com.example.group", "sleep 1000 & echo $! > \"$HOME/helper.pid\"; wait", kRunning});
-  ASSERT_EQ(launchctl({"bootstrap", kDomain, file}).status, 0);
+      "com.example.group", "sleep 1000 & echo $! > \"$HOME/helper.pid\"; wait", kRunAtLoad);
+  ASSERT_EQ(bootstrap(file).status, 0);
   const pid_t leader = pidOf("com.example.group");
   ASSERT_TRUE(eventually([&] { return !read("helper.pid").empty(); }));
   const pid_t helper = static_cast<pid_t>(std::stol(read("helper.pid")));
-  ASSERT_TRUE(running(helper));
+  ASSERT_TRUE(processRunning(helper));
 
   EXPECT_EQ(launchctl({"bootout", kDomain + "/com.example.group"}), (ShellResult{0, ""}));
   ASSERT_TRUE(eventually([&] { return !loaded("com.example.group"); }));
-  EXPECT_FALSE(running(leader));
-  EXPECT_FALSE(running(helper));
+  EXPECT_FALSE(processRunning(leader));
+  EXPECT_FALSE(processRunning(helper));
   EXPECT_NE(launchctl({"bootout", kDomain + "/com.example.group"}).status, 0);
 }
 
 TEST_F(LaunchctlStandinTest, AProgramThatIgnoresSigtermIsKilledAfterItsExitTimeout) {
   const std::string file = writeAgent(
-      {"com.example.stubborn", "trap '' TERM; echo ready > \"$HOME/ready\"; while :; do sleep 0.05; done",
-       kRunning + "  <key>ExitTimeOut</key><integer>1</integer>\n"});
-  ASSERT_EQ(launchctl({"bootstrap", kDomain, file}).status, 0);
+      "com.example.stubborn",
+      "trap '' TERM; echo ready > \"$HOME/ready\"; while :; do sleep 0.05; done",
+      kRunAtLoad + "  <key>ExitTimeOut</key><integer>1</integer>\n");
+  ASSERT_EQ(bootstrap(file).status, 0);
   const pid_t pid = pidOf("com.example.stubborn");
   ASSERT_TRUE(eventually([&] { return read("ready") == "ready\n"; }));
 
   ASSERT_EQ(launchctl({"bootout", kDomain + "/com.example.stubborn"}).status, 0);
   // Until it is gone, a new bootstrap is told the old one is still on its way out.
-  const ShellResult meanwhile = launchctl({"bootstrap", kDomain, file});
+  const ShellResult meanwhile = bootstrap(file);
   if (loaded("com.example.stubborn")) {
     EXPECT_EQ(meanwhile.status, 37) << meanwhile.output;
   }
   ASSERT_TRUE(eventually([&] { return !loaded("com.example.stubborn"); }));
-  EXPECT_FALSE(running(pid));
+  EXPECT_FALSE(processRunning(pid));
 }
 
 TEST_F(LaunchctlStandinTest, KeepAliveRestartsNoSoonerThanTheThrottle) {
   const std::string file = writeAgent(
-      {"com.example.flaky", "date +%s.%N >> \"$HOME/starts\"; exit 3",
-       "  <key>KeepAlive</key><true/>\n  <key>ThrottleInterval</key><integer>1</integer>\n"});
-  ASSERT_EQ(launchctl({"bootstrap", kDomain, file}).status, 0);
+      "com.example.flaky", "date +%s.%N >> \"$HOME/starts\"; exit 3",
+      "  <key>KeepAlive</key><true/>\n  <key>ThrottleInterval</key><integer>1</integer>\n");
+  ASSERT_EQ(bootstrap(file).status, 0);
   ASSERT_TRUE(eventually([&] { return lines("starts").size() >= 3; }));
   EXPECT_NE(print("com.example.flaky").output.find("last exit code = 3"), std::string::npos);
 
@@ -226,61 +201,30 @@ TEST_F(LaunchctlStandinTest, KeepAliveRestartsNoSoonerThanTheThrottle) {
   }
 }
 
-TEST_F(LaunchctlStandinTest, KickstartStartsAnIdleServiceAndWithKReplacesTheRunningOne) {
-  const std::string file =
-      writeAgent({"com.example.idle", "echo start >> \"$HOME/starts\"; " + kRunForever, ""});
-  ASSERT_EQ(launchctl({"bootstrap", kDomain, file}).status, 0);
-  EXPECT_TRUE(loaded("com.example.idle"));
-  EXPECT_EQ(pidOf("com.example.idle"), 0);  // neither RunAtLoad nor KeepAlive
-
-  EXPECT_EQ(launchctl({"kickstart", kDomain + "/com.example.idle"}).status, 0);
-  const pid_t first = pidOf("com.example.idle");
-  EXPECT_TRUE(running(first));
-  EXPECT_EQ(launchctl({"kickstart", kDomain + "/com.example.idle"}).status, 0);
-  EXPECT_EQ(pidOf("com.example.idle"), first);  // already running: left alone
-
-  const ShellResult restarted = launchctl({"kickstart", "-k", "-p", kDomain + "/com.example.idle"});
-  EXPECT_EQ(restarted.status, 0);
-  const pid_t second = pidOf("com.example.idle");
-  EXPECT_NE(second, first);
-  EXPECT_NE(restarted.output.find("service spawned with pid: " + std::to_string(second)),
-            std::string::npos);
-  EXPECT_TRUE(eventually([&] { return !running(first); }));
-  EXPECT_TRUE(running(second));
-}
-
 TEST_F(LaunchctlStandinTest, APowerCutUnloadsEverythingAndTheLoginLoadsTheAgentsAgain) {
-  writeAgent({"com.example.one", kRunForever, kRunning});
-  writeAgent({"com.example.two", kRunForever, kRunning});
+  const std::string one = writeAgent("com.example.one", kRunForever, kRunAtLoad);
+  writeAgent("com.example.two", kRunForever, kRunAtLoad);
   writeFile("Library/LaunchAgents/broken.plist", "<plist>");
+  // A temporary file of an atomic write in progress is not an agent.
   writeFile("Library/LaunchAgents/.hidden.plist.tmp", "half written");
-  ASSERT_EQ(launchctl({"bootstrap", kDomain, path("Library/LaunchAgents/com.example.one.plist")})
-                .status,
-            0);
-  const pid_t one = pidOf("com.example.one");
-  ASSERT_TRUE(running(one));
+  ASSERT_EQ(bootstrap(one).status, 0);
+  const pid_t first = pidOf("com.example.one");
+  ASSERT_TRUE(processRunning(first));
 
   EXPECT_EQ(launchctl({"x-power-cut"}).status, 0);
   EXPECT_FALSE(loaded("com.example.one"));
-  EXPECT_FALSE(running(one));
+  EXPECT_FALSE(processRunning(first));
 
   const ShellResult login = launchctl({"x-login-replay", kDomain});
   EXPECT_EQ(login.status, 0);
   EXPECT_NE(login.output.find("broken.plist"), std::string::npos) << login.output;
   EXPECT_EQ(login.output.find("hidden"), std::string::npos) << login.output;
-  EXPECT_TRUE(running(pidOf("com.example.one")));
-  EXPECT_TRUE(running(pidOf("com.example.two")));
+  EXPECT_TRUE(processRunning(pidOf("com.example.one")));
+  EXPECT_TRUE(processRunning(pidOf("com.example.two")));
   // A second login finds them loaded and leaves them be.
   const pid_t two = pidOf("com.example.two");
   EXPECT_EQ(launchctl({"x-login-replay", kDomain}).status, 0);
   EXPECT_EQ(pidOf("com.example.two"), two);
-}
-
-TEST_F(LaunchctlStandinTest, DomainsAreSeparate) {
-  const std::string file = writeAgent({"com.example.mine", kRunForever, kRunning});
-  ASSERT_EQ(launchctl({"bootstrap", kDomain, file}).status, 0);
-  EXPECT_TRUE(loaded("com.example.mine"));
-  EXPECT_EQ(launchctl({"print", "gui/502/com.example.mine"}).status, 113);
 }
 
 }  // namespace

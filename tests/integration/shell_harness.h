@@ -1,6 +1,8 @@
 // A controller under test: sandboxed home, virtual time, scripted launchctl, a loopback engine.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -96,6 +98,21 @@ class ShellHarness {
   // taken afterwards also covers them (a test checking that something was NOT sent needs this).
   void settle() {
     (void)platform.loop.runUntil([] { return false; }, std::chrono::milliseconds(300));
+  }
+
+  // The next status request goes out exactly `delay` virtual seconds from now, not before.
+  [[nodiscard]] ::testing::AssertionResult pollsAfter(double delay) {
+    const std::size_t before = statusRequests();
+    platform.loop.advance(delay - 0.1);
+    settle();
+    if (statusRequests() != before) {
+      return ::testing::AssertionFailure() << "polled before " << delay << " s";
+    }
+    platform.loop.advance(0.1);
+    if (!waitForRequests(before + 1)) {
+      return ::testing::AssertionFailure() << "no poll at " << delay << " s";
+    }
+    return ::testing::AssertionSuccess();
   }
 
   // Replies applied so far: the status item's icon is set once at start-up and once per reply.

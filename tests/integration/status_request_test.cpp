@@ -3,9 +3,6 @@
 #include "app/engine/status_request.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -13,6 +10,7 @@
 #include <thread>
 
 #include "tests/support/loopback_server.h"
+#include "tests/support/real_processes.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova {
@@ -46,30 +44,6 @@ class CountingLoop final : public MainLoop {
   VirtualLoop& inner_;
 };
 
-// A port that refuses connections: bound, never listening, and held so nobody else takes it.
-class RefusingPort {
- public:
-  RefusingPort() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    auto* generic = reinterpret_cast<sockaddr*>(&address);
-    if (bind(fd_, generic, length) != 0 || getsockname(fd_, generic, &length) != 0) {
-      ADD_FAILURE() << "cannot bind a loopback port";
-    }
-    port_ = ntohs(address.sin_port);
-  }
-  ~RefusingPort() { close(fd_); }
-  RefusingPort(const RefusingPort&) = delete;
-  RefusingPort& operator=(const RefusingPort&) = delete;
-  [[nodiscard]] int port() const { return port_; }
-
- private:
-  int fd_;
-  int port_ = 0;
-};
-
 class StatusRequest : public ::testing::Test {
  protected:
   void usePort(int port) {
@@ -100,24 +74,19 @@ class StatusRequest : public ::testing::Test {
 };
 
 TEST_F(StatusRequest, NothingListeningIsOffline) {
-  RefusingPort refusing;
-  usePort(refusing.port());
+  usePort(freePort());  // free a moment ago, and nobody listens there
   EXPECT_EQ(pollOnce(), (StatusReport{EngineStatus::offline, ""}));
 }
 
-TEST_F(StatusRequest, AsksTheStatusAddressWithAPlainGet) {
+// A plain GET of the status address; the body alone decides, whatever the status code.
+TEST_F(StatusRequest, AsksTheStatusAddressAndReadsTheBodyWhateverTheStatusCode) {
   LoopbackServer engine;
-  engine.on("GET", "/api/status", LoopbackReply{.body = R"({"enabled":true,"now":"a.mp4"})"});
   usePort(engine.port());
+  engine.on("GET", "/api/status", LoopbackReply{.body = R"({"enabled":true,"now":"a.mp4"})"});
   EXPECT_EQ(pollOnce(), (StatusReport{EngineStatus::onAir, "a.mp4"}));
   ASSERT_EQ(engine.requestCount(), 1U);
   EXPECT_EQ(engine.requests()[0].method, "GET");
   EXPECT_EQ(engine.requests()[0].path, "/api/status");
-}
-
-TEST_F(StatusRequest, ReadsTheBodyWhateverTheStatusCode) {
-  LoopbackServer engine;
-  usePort(engine.port());
   engine.on("GET", "/api/status", LoopbackReply{.status = 500, .body = R"({"enabled":true})"});
   EXPECT_EQ(pollOnce().status, EngineStatus::onAir);
   engine.on("GET", "/api/status", LoopbackReply{.body = R"([{"enabled":true}])"});

@@ -3,15 +3,17 @@
 #include <algorithm>
 
 namespace kestrova::testing {
+namespace {
 
-std::string ScriptedRunner::line(const std::string& path,
-                                 const std::vector<std::string>& arguments) {
+std::string lineOf(const std::string& path, const std::vector<std::string>& arguments) {
   std::string text = path;
   for (const auto& argument : arguments) {
     text += " " + argument;
   }
   return text;
 }
+
+}  // namespace
 
 void ScriptedRunner::answer(const std::string& commandLine, std::vector<ShellResult> results) {
   std::lock_guard lock(mutex_);
@@ -25,11 +27,6 @@ void ScriptedRunner::answer(const std::string& commandLine, const ShellResult& r
 
 std::vector<ShellResult> ScriptedRunner::times(std::size_t count, const ShellResult& result) {
   return std::vector<ShellResult>(count, result);
-}
-
-void ScriptedRunner::setFallback(ShellResult result) {
-  std::lock_guard lock(mutex_);
-  fallback_ = std::move(result);
 }
 
 std::vector<std::string> ScriptedRunner::calls() const {
@@ -56,10 +53,10 @@ void ScriptedRunner::clearCalls() {
 
 ShellResult ScriptedRunner::run(const std::string& path, const std::vector<std::string>& arguments,
                                 double /*timeout*/) {
-  const std::string commandLine = line(path, arguments);
+  const std::string called = lineOf(path, arguments);
   std::lock_guard lock(mutex_);
-  calls_.push_back(commandLine);
-  auto found = scripts_.find(commandLine);
+  calls_.push_back(called);
+  auto found = scripts_.find(called);
   if (found == scripts_.end() || found->second.empty()) {
     return fallback_;
   }

@@ -14,19 +14,13 @@ namespace kestrova::testing {
 
 class ScriptedRunner final : public CommandRunner {
  public:
-  // The command line a call is known by: the path and the arguments joined by single spaces.
-  [[nodiscard]] static std::string line(const std::string& path,
-                                        const std::vector<std::string>& arguments);
-
+  // A call is known by its command line: the path and the arguments joined by single spaces.
   // Queues results for one command line. They are handed out in order; the last one left stays
   // and answers every further call of that line.
   void answer(const std::string& commandLine, std::vector<ShellResult> results);
   void answer(const std::string& commandLine, const ShellResult& result);
   // The same result `count` times, for building sequences.
   [[nodiscard]] static std::vector<ShellResult> times(std::size_t count, const ShellResult& result);
-
-  // What a command line with nothing scripted gets (the runner's launch failure by default).
-  void setFallback(ShellResult result);
 
   // Every call, in order, as command lines.
   [[nodiscard]] std::vector<std::string> calls() const;
@@ -42,7 +36,8 @@ class ScriptedRunner final : public CommandRunner {
  private:
   mutable std::mutex mutex_;
   std::map<std::string, std::deque<ShellResult>> scripts_;
-  ShellResult fallback_{-1, "launch failed: nothing scripted for this command"};
+  // What a command line with nothing scripted gets: a launch failure, as for a missing tool.
+  const ShellResult fallback_{-1, "launch failed: nothing scripted for this command"};
   std::vector<std::string> calls_;
 };
 

@@ -2,25 +2,20 @@
 // contract (status, media-folder setup, dashboard page, config.json, stream.log) so the product
 // can run and be tested on Linux, and stop cleanly on SIGTERM.
 #include <gtest/gtest.h>
-
-#include "tests/support/real_processes.h"
 #include <httplib.h>
-#include <netinet/in.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <csignal>
-#include <filesystem>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/engine/engine_status.h"
+#include "tests/support/real_processes.h"
 #include "tests/support/sandbox.h"
 
 namespace kestrova::testing {
@@ -36,20 +31,13 @@ constexpr const char* kStreamLog = "Library/Application Support/Kestrova/logs/st
 class EngineProcess {
  public:
   explicit EngineProcess(const std::string& home) {
-    std::vector<std::string> variables = {"HOME=" + home, "KESTROVA_RESOURCES=/resources/engine"};
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      const std::string variable = *entry;
-      if (!variable.starts_with("HOME=") && !variable.starts_with("KESTROVA_RESOURCES=")) {
-        variables.push_back(variable);
-      }
-    }
-    std::vector<char*> envp;
-    envp.reserve(variables.size() + 1);
-    for (std::string& variable : variables) envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    std::string program = kEngine;
-    std::array<char*, 2> argv = {program.data(), nullptr};
-    if (posix_spawn(&pid_, kEngine, nullptr, nullptr, argv.data(), envp.data()) != 0) {
+    std::vector<std::string> arguments = {"/usr/bin/env", "HOME=" + home,
+                                          "KESTROVA_RESOURCES=/resources/engine", kEngine};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    // env replaces itself with the engine: the pid is the engine's.
+    if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
       pid_ = -1;
     }
   }
@@ -75,7 +63,6 @@ class EngineProcess {
 class StandInEngine : public ::testing::Test {
  protected:
   void SetUp() override {
-    port = freePort();
     ASSERT_NE(port, 0);
     sandbox.write(kConfig, "{\"port\": " + std::to_string(port) + "}");
     start();
@@ -84,11 +71,8 @@ class StandInEngine : public ::testing::Test {
   void start() {
     engine = std::make_unique<EngineProcess>(sandbox.home());
     ASSERT_TRUE(engine->started());
-    // A real process needs real time to open its socket; ask until it answers.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!client().Get("/api/status") && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    // A real process needs real time to open its socket.
+    ASSERT_TRUE(eventually([&] { return static_cast<bool>(client().Get("/api/status")); }, 10));
   }
 
   httplib::Client client() const {
@@ -97,23 +81,20 @@ class StandInEngine : public ::testing::Test {
     c.set_read_timeout(std::chrono::seconds(5));
     return c;
   }
-
   json getStatus() const {
     auto reply = client().Get("/api/status");
     return reply ? json::parse(reply->body, nullptr, false) : json();
   }
-
   json postJSON(const std::string& path, const std::string& body) const {
     auto reply = client().Post(path, body, "application/json");
     return reply ? json::parse(reply->body, nullptr, false) : json();
   }
-
   json setFolder(const std::string& folder) const {
     return postJSON("/api/setup/folder", json{{"path", folder}}.dump());
   }
 
   Sandbox sandbox;
-  int port = 0;
+  int port = freePort();
   std::unique_ptr<EngineProcess> engine;
 };
 
@@ -172,13 +153,12 @@ TEST_F(StandInEngine, LiveModeShowsTheEventAndStoppingEndsTheBroadcast) {
   sandbox.write("Videos/a.MOV", "");
   ASSERT_EQ(setFolder(sandbox.path("Videos")), (json{{"video_count", 1}}));
   postJSON("/api/live", R"({"live_mode": true, "title": "Harbour festival"})");
-  json status = getStatus();
-  EXPECT_EQ(deriveStatus(status.dump()).status, EngineStatus::live);
-  EXPECT_EQ(deriveStatus(status.dump()).now, "Harbour festival");
+  const StatusReport live = deriveStatus(getStatus().dump());
+  EXPECT_EQ(live.status, EngineStatus::live);
+  EXPECT_EQ(live.now, "Harbour festival");
   postJSON("/api/live", R"({"live_mode": false})");
   postJSON("/api/broadcast", R"({"enabled": false})");
-  status = getStatus();
-  EXPECT_EQ(deriveStatus(status.dump()).status, EngineStatus::idle);
+  EXPECT_EQ(deriveStatus(getStatus().dump()).status, EngineStatus::idle);
 }
 
 TEST_F(StandInEngine, ServesTheDashboardPageAndLogsWhatItDoes) {
@@ -203,11 +183,7 @@ TEST(StandInEngineConfig, CreatesItsConfigurationWithTheDefaultPortWhenMissing) 
   EngineProcess engine(sandbox.home());
   ASSERT_TRUE(engine.started());
   // Whether 8787 is free on this machine or not, the log says so once the file is written.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (sandbox.read(kStreamLog).find("listen") == std::string::npos &&
-         std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  (void)eventually([&] { return sandbox.read(kStreamLog).find("listen") != std::string::npos; }, 10);
   engine.stop();
   EXPECT_EQ(json::parse(sandbox.read(kConfig), nullptr, false), (json{{"port", 8787}}));
 }

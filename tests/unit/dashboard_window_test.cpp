@@ -49,7 +49,9 @@ class DashboardWindowTest : public ::testing::Test {
   std::shared_ptr<DashboardWindow> dashboard = DashboardWindow::create();
 };
 
-TEST_F(DashboardWindowTest, FirstShowCreatesTheWindowLoadsTheRootAndActivates) {
+// One window for the app's life: the first show creates and loads it, later ones (also after
+// it was closed) only bring it forward.
+TEST_F(DashboardWindowTest, FirstShowCreatesAndLoadsLaterShowsOnlyBringItForward) {
   EXPECT_FALSE(dashboard->created());
   dashboard->show();
   ASSERT_EQ(platform.ui.webWindowSpecs.size(), 1u);
@@ -61,10 +63,7 @@ TEST_F(DashboardWindowTest, FirstShowCreatesTheWindowLoadsTheRootAndActivates) {
   EXPECT_EQ(window().loads, std::vector<std::string>{kDefaultDashboard});
   EXPECT_EQ(window().broughtToFront, 1);
   EXPECT_EQ(platform.ui.activations, 1);
-}
 
-TEST_F(DashboardWindowTest, LaterShowsOnlyBringTheSameWindowForward) {
-  dashboard->show();
   window().delegate.didFinishLoad();
   window().visible = false;  // closed: ordered out, kept
   dashboard->show();
@@ -117,22 +116,6 @@ TEST_F(DashboardWindowTest, PendingReloadIsDroppedWithTheWindowObject) {
   platform.loop.advance(2.0);    // and, when due, finds it gone
 }
 
-TEST_F(DashboardWindowTest, PageAlertIsAModalWithOneOkButton) {
-  dashboard->show();
-  window().delegate.runAlertPanel("Saved.");
-  ASSERT_EQ(platform.ui.alerts.size(), 1u);
-  EXPECT_EQ(platform.ui.alerts[0], (AlertSpec{"Saved.", "", {"OK"}, std::nullopt}));
-}
-
-TEST_F(DashboardWindowTest, ConfirmAnswersTrueOnlyForOk) {
-  dashboard->show();
-  platform.ui.answers = {answerWith(kAlertFirstButton), answerWith(kAlertFirstButton + 1)};
-  EXPECT_TRUE(window().delegate.runConfirmPanel("Delete it?"));
-  EXPECT_FALSE(window().delegate.runConfirmPanel("Delete it?"));
-  ASSERT_EQ(platform.ui.alerts.size(), 2u);
-  EXPECT_EQ(platform.ui.alerts[0], (AlertSpec{"Delete it?", "", {"OK", "Cancel"}, std::nullopt}));
-}
-
 TEST_F(DashboardWindowTest, PromptFieldIsMaskedWhenItAsksForAPassword) {
   struct Case {
     std::string prompt;
@@ -145,20 +128,24 @@ TEST_F(DashboardWindowTest, PromptFieldIsMaskedWhenItAsksForAPassword) {
   dashboard->show();
   for (const Case& c : cases) {
     (void)window().delegate.runPromptPanel(c.prompt, "preset");
-    ASSERT_TRUE(platform.ui.alerts.back().field.has_value()) << c.prompt;
-    const AlertField& field = *platform.ui.alerts.back().field;
-    EXPECT_EQ(field.masked, c.masked) << c.prompt;
-    EXPECT_EQ(field.text, "preset");
-    EXPECT_EQ(field.width, 260);
-    EXPECT_EQ(field.height, 24);
-    EXPECT_EQ(platform.ui.alerts.back().message, c.prompt);
-    EXPECT_EQ(platform.ui.alerts.back().informative, "");
-    EXPECT_EQ(platform.ui.alerts.back().buttons, (std::vector<std::string>{"OK", "Cancel"}));
+    EXPECT_EQ(platform.ui.alerts.back(),
+              (AlertSpec{c.prompt, "", {"OK", "Cancel"}, AlertField{"preset", c.masked, 260, 24}}))
+        << c.prompt;
   }
 }
 
-TEST_F(DashboardWindowTest, PromptAnswersTheTextOnOkAndNullOnCancel) {
+// The page's alert, confirm and prompt become modal alerts, and their answers go back to it.
+TEST_F(DashboardWindowTest, PagePanelsAnswerFromTheModalAlerts) {
   dashboard->show();
+  window().delegate.runAlertPanel("Saved.");
+  EXPECT_EQ(platform.ui.alerts.back(), (AlertSpec{"Saved.", "", {"OK"}, std::nullopt}));
+
+  platform.ui.answers = {answerWith(kAlertFirstButton), answerWith(kAlertFirstButton + 1)};
+  EXPECT_TRUE(window().delegate.runConfirmPanel("Delete it?"));
+  EXPECT_EQ(platform.ui.alerts.back(),
+            (AlertSpec{"Delete it?", "", {"OK", "Cancel"}, std::nullopt}));
+  EXPECT_FALSE(window().delegate.runConfirmPanel("Delete it?"));
+
   platform.ui.answers = {answerWith(kAlertFirstButton, "typed"),
                          answerWith(kAlertFirstButton, std::nullopt),
                          answerWith(kAlertFirstButton + 1, "typed")};
@@ -167,6 +154,7 @@ TEST_F(DashboardWindowTest, PromptAnswersTheTextOnOkAndNullOnCancel) {
   EXPECT_EQ(window().delegate.runPromptPanel("Name?", "default"), std::nullopt);
   (void)window().delegate.runPromptPanel("Name?", "");
   EXPECT_EQ(platform.ui.alerts.back().field->text, "");
+  EXPECT_EQ(platform.ui.alerts.size(), 7u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,28 +16,15 @@ namespace {
 
 constexpr const char* kConfig = "Library/Application Support/Kestrova/config.json";
 
-TEST(Port, DefaultsWhenThereIsNoConfigurationFile) {
-  TestPlatform test;
-  EXPECT_EQ(Paths::port(), 8787);
-  EXPECT_EQ(Paths::dashboardURL(), "http://127.0.0.1:8787/");
-}
-
-TEST(Port, ReadsAnIntegerPortAndBuildsTheAddressesFromIt) {
-  TestPlatform test;
-  test.sandbox.write(kConfig, R"({"port": 9000, "update_feed": "https://example.com/feed"})");
-  EXPECT_EQ(Paths::port(), 9000);
-  EXPECT_EQ(Paths::dashboardURL(), "http://127.0.0.1:9000/");
-  EXPECT_EQ(Paths::engineURL("/api/status"), "http://127.0.0.1:9000/api/status");
-}
-
 struct PortCase {
   const char* name;
-  const char* config;
+  std::optional<std::string> config;  // absent: no file at all
   std::int64_t expected;
 };
 
 TEST(Port, AcceptsOnlyWholeNumbersInRangeAndFallsBackOtherwise) {
   const std::vector<PortCase> cases = {
+      {"no file", std::nullopt, 8787},
       {"string", R"({"port": "9000"})", 8787},
       {"fraction", R"({"port": 9000.5})", 8787},
       {"whole float", R"({"port": 9000.0})", 9000},
@@ -60,9 +48,16 @@ TEST(Port, AcceptsOnlyWholeNumbersInRangeAndFallsBackOtherwise) {
       {"other keys around", R"({"a": 1, "port": 8800, "b": [null]})", 8800},
   };
   for (const PortCase& c : cases) {
+    SCOPED_TRACE(c.name);
     TestPlatform test;
-    test.sandbox.write(kConfig, c.config);
-    EXPECT_EQ(Paths::port(), c.expected) << c.name;
+    if (c.config) {
+      test.sandbox.write(kConfig, *c.config);
+    }
+    EXPECT_EQ(Paths::port(), c.expected);
+    // Every address is built from the port read just now.
+    const std::string root = "http://127.0.0.1:" + std::to_string(c.expected) + "/";
+    EXPECT_EQ(Paths::dashboardURL(), root);
+    EXPECT_EQ(Paths::engineURL("/api/status"), root + "api/status");
   }
 }
 

@@ -42,8 +42,12 @@ const std::vector<std::string> kCommonTail = {
     "Quit Kestrova | quit | q | ",
 };
 
-std::vector<std::string> withTail(std::vector<std::string> head) {
+// The state's own items, then the common ones; with `checked` the login item carries its mark.
+std::vector<std::string> withTail(std::vector<std::string> head, bool checked = false) {
   head.insert(head.end(), kCommonTail.begin(), kCommonTail.end());
+  if (checked) {
+    head[head.size() - 3] += "checked";
+  }
   return head;
 }
 
@@ -52,7 +56,9 @@ struct MenuCase {
   std::vector<std::string> head;
 };
 
-TEST(StatusMenu, EachStateWithoutNowPlaying) {
+// Every state, as is, with a now-playing text (its own disabled line right after the state
+// line) and with the agent file present (the login item checked, nothing else).
+TEST(StatusMenu, EachStateWithAndWithoutNowPlayingAndTheLoginMark) {
   const std::vector<MenuCase> cases = {
       {EngineStatus::offline,
        {"Kestrova \u2014 Offline |  |  | disabled", "---",
@@ -78,36 +84,10 @@ TEST(StatusMenu, EachStateWithoutNowPlaying) {
   for (const MenuCase& c : cases) {
     SCOPED_TRACE(std::string(label(c.status)));
     EXPECT_EQ(describe(buildStatusMenu(c.status, "", false)), withTail(c.head));
-  }
-}
-
-TEST(StatusMenu, NowPlayingLineFollowsTheStateLineDisabled) {
-  for (EngineStatus status :
-       {EngineStatus::idle, EngineStatus::onAir, EngineStatus::live, EngineStatus::needsSetup}) {
-    const Menu menu = buildStatusMenu(status, "Morning Show", false);
-    ASSERT_GE(menu.items.size(), 3u);
-    EXPECT_EQ(menu.items[1].title, "  \u25B6 Morning Show");
-    EXPECT_FALSE(menu.items[1].enabled);
-    EXPECT_TRUE(menu.items[1].action.empty());
-    EXPECT_TRUE(menu.items[2].separator);
-    EXPECT_EQ(menu.items.size(), buildStatusMenu(status, "", false).items.size() + 1);
-  }
-}
-
-TEST(StatusMenu, LoginCheckmarkFollowsTheAgentFileInEveryState) {
-  for (EngineStatus status : {EngineStatus::offline, EngineStatus::idle, EngineStatus::onAir,
-                              EngineStatus::live, EngineStatus::needsSetup}) {
-    for (bool exists : {false, true}) {
-      const Menu menu = buildStatusMenu(status, "", exists);
-      int checked = 0;
-      for (const MenuItem& item : menu.items) {
-        checked += item.checked ? 1 : 0;
-        if (item.action == "toggleAgent") {
-          EXPECT_EQ(item.checked, exists);
-        }
-      }
-      EXPECT_EQ(checked, exists ? 1 : 0);
-    }
+    std::vector<std::string> playing = c.head;
+    playing.insert(playing.begin() + 1, "  \u25B6 Morning Show |  |  | disabled");
+    EXPECT_EQ(describe(buildStatusMenu(c.status, "Morning Show", false)), withTail(playing));
+    EXPECT_EQ(describe(buildStatusMenu(c.status, "", true)), withTail(c.head, true));
   }
 }
 

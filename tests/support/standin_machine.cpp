@@ -1,0 +1,91 @@
+#include "tests/support/standin_machine.h"
+
+#include <httplib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/engine/shell.h"
+
+namespace kestrova::testing {
+
+namespace fs = std::filesystem;
+
+bool processRunning(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (pid <= 0 || !std::getline(stat, line)) {
+    return false;
+  }
+  const auto close = line.rfind(") ");
+  return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+std::string executableOf(pid_t pid) {
+  std::error_code error;
+  return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).string();
+}
+
+std::optional<pid_t> printedPid(const std::string& printOutput) {
+  const auto at = printOutput.find("\tpid = ");
+  if (at == std::string::npos) {
+    return std::nullopt;
+  }
+  return static_cast<pid_t>(std::stol(printOutput.substr(at + 7)));
+}
+
+StandinMachine::StandinMachine() {
+  env.host.realSleeps = true;
+  env.host.uid = ::getuid();
+  env.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";
+  env.sandbox.write("Library/Application Support/Kestrova/config.json",
+                    "{\"port\": " + std::to_string(port) + "}");
+  useCopy(placeCopy("Apps"));
+}
+
+StandinMachine::~StandinMachine() { (void)shell(launchctl(), {"x-power-cut"}); }
+
+std::string StandinMachine::placeCopy(const std::string& folder) {
+  const std::string bundle = env.sandbox.path(folder + "/Kestrova.app");
+  fs::create_directories(bundle + "/Contents");
+  fs::copy(std::string(KESTROVA_BUNDLE_DIR) + "/Contents/Resources", bundle + "/Contents/Resources",
+           fs::copy_options::recursive);
+  return bundle;
+}
+
+void StandinMachine::useCopy(const std::string& bundle) {
+  env.host.bundle = bundle;
+  env.host.resources = bundle + "/Contents/Resources";
+}
+
+std::string StandinMachine::launchctl() { return standinTools().launchctl; }
+
+std::string StandinMachine::service() const {
+  return "gui/" + std::to_string(::getuid()) + "/com.talmiro.kestrova.engine";
+}
+
+bool StandinMachine::engineAnswers() const {
+  httplib::Client client("127.0.0.1", port);
+  client.set_connection_timeout(1);
+  client.set_read_timeout(2);
+  const auto reply = client.Get("/api/status");
+  return reply && reply->status == 200;
+}
+
+std::optional<pid_t> StandinMachine::enginePid() const {
+  const ShellResult printed = shell(launchctl(), {"print", service()});
+  const auto guard = printed.status == 0 ? printedPid(printed.output) : std::nullopt;
+  if (!guard) {
+    return std::nullopt;
+  }
+  std::ifstream children("/proc/" + std::to_string(*guard) + "/task/" + std::to_string(*guard) +
+                         "/children");
+  pid_t engine = 0;
+  if (children >> engine && engine > 0) {
+    return engine;
+  }
+  return std::nullopt;
+}
+
+}  // namespace kestrova::testing
