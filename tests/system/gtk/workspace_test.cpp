@@ -2,32 +2,23 @@
 #include "frontends/gtk/workspace.h"
 
 #include <gtest/gtest.h>
-#include <gtk/gtk.h>
 
-#include <cstdlib>
+#include "tests/system/gtk/gtk_testing.h"
 
 namespace kestrova::gtk {
 namespace {
 
-class Workspace : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (std::getenv("DISPLAY") == nullptr || !gtk_init_check(nullptr, nullptr)) {
-      GTEST_SKIP() << "needs an X display (./dev test provides one with xvfb-run)";
-    }
+TEST(Workspace, TheClipboardHoldsTheTextAndAnAddressNoApplicationTakesIsNotOpened) {
+  if (!testing::displayReady()) {
+    GTEST_SKIP() << testing::kNeedsDisplay;
   }
-};
-
-TEST_F(Workspace, TheClipboardHoldsTheTextReplacingWhatWasThere) {
+  // Each text replaces what was there, the empty one included.
   for (const std::string text : {"first", "pässwörd with spaces", ""}) {
     setClipboardText(text);
     gchar* held = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
     EXPECT_EQ(held != nullptr ? std::string(held) : std::string(), text);
     g_free(held);
   }
-}
-
-TEST_F(Workspace, AnAddressNoApplicationTakesIsReportedAsNotOpened) {
   EXPECT_FALSE(openUri("kestrova-no-such-scheme://nowhere"));
 }
 

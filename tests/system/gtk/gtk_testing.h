@@ -1,0 +1,64 @@
+// What the GTK front end's tests share: the display check, spinning the main context, and the
+// read-back form of a core menu.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+
+#include "app/platform/menu.h"
+#include "frontends/gtk/menu_widgets.h"
+
+namespace kestrova::testing {
+
+inline constexpr const char* kNeedsDisplay =
+    "needs an X display (./dev test provides one with xvfb-run)";
+
+[[nodiscard]] inline bool displayReady() {
+  return std::getenv("DISPLAY") != nullptr && gtk_init_check(nullptr, nullptr) != FALSE;
+}
+
+// Iterates the default context until the condition holds or a generous real-time limit passes.
+inline bool spinUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    g_main_context_iteration(nullptr, FALSE);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return done();
+}
+
+// Lets the context run for a while, for checks that nothing more arrives.
+inline void spinFor(std::chrono::milliseconds span) {
+  (void)spinUntil([] { return false; }, span);
+}
+
+// A status menu as describeMenuWidget reads it back from the widgets (status menus use lower-case
+// key equivalents only, hence the plain "Ctrl+").
+[[nodiscard]] inline nlohmann::json shownForm(const Menu& menu) {
+  nlohmann::json items = nlohmann::json::array();
+  for (const MenuItem& item : menu.items) {
+    if (item.separator) {
+      items.push_back({{"separator", true}});
+      continue;
+    }
+    nlohmann::json shown = {{"title", item.title},
+                            {"enabled", item.enabled},
+                            {"checked", item.checked},
+                            {"action", gtk::actionNameFor(item)}};
+    if (!item.key.empty()) {
+      shown["shortcut"] = "Ctrl+" + std::string(1, static_cast<char>(std::toupper(item.key[0])));
+    }
+    items.push_back(shown);
+  }
+  return items;
+}
+
+}  // namespace kestrova::testing
