@@ -2,22 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <tuple>
 
 #include "app/engine/shell.h"
 #include "app/shell/app_delegate.h"
+#include "tests/support/alert_print.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova {
 namespace {
 
 using testing::TestPlatform;
-
-// Message, informative text, buttons and whether a field was asked for.
-std::tuple<std::string, std::string, std::vector<std::string>, bool> shown(const AlertSpec& a) {
-  return {a.message, a.informative, a.buttons, a.field.has_value()};
-}
 
 constexpr const char* kReport = "Desktop/Kestrova-Diagnostics.txt";
 constexpr const char* kConfig = "Library/Application Support/Kestrova/config.json";
@@ -41,6 +37,7 @@ class DiagnosticsTest : public ::testing::Test {
   std::shared_ptr<AppDelegate> app = AppDelegate::create();
 };
 
+// No Desktop folder yet: it is made for the report.
 TEST_F(DiagnosticsTest, WritesTheWholeReportRevealsItAndSaysSo) {
   test.host.clock = std::chrono::system_clock::time_point(std::chrono::seconds(1772373909));
   test.host.info["CFBundleShortVersionString"] = "1.0.0";
@@ -71,46 +68,21 @@ TEST_F(DiagnosticsTest, WritesTheWholeReportRevealsItAndSaysSo) {
             "--- last 400 log lines ---\n"
             "first\nsecond\n");
   EXPECT_EQ(test.ui.revealedFiles, std::vector<std::string>{test.sandbox.path(kReport)});
-  ASSERT_EQ(test.ui.alerts.size(), 1u);
-  const AlertSpec expected{"Diagnostics saved to your Desktop",
-                           "Attach Kestrova-Diagnostics.txt to your message to support.\n\n"
-                           "It contains no passwords or stream keys.",
-                           {"OK"},
-                           std::nullopt};
-  EXPECT_EQ(shown(test.ui.alerts[0]), shown(expected));
+  EXPECT_EQ(test.ui.alerts,
+            (std::vector<AlertSpec>{{"Diagnostics saved to your Desktop",
+                                     "Attach Kestrova-Diagnostics.txt to your message to support.\n\n"
+                                     "It contains no passwords or stream keys.",
+                                     {"OK"},
+                                     std::nullopt}}));
 }
 
-TEST_F(DiagnosticsTest, NoListedTopLevelValueEverReachesTheReport) {
-  const char* secrets[] = {"SK-1", "PW-2", "TG-3",        "WA-4", "YT-5",
-                           "YC-6", "FB-7", "rtmp://FB-8", "AS-9"};
-  test.sandbox.write(kConfig,
-                     std::string(R"({"stream_key": "SK-1", "password": "PW-2",)") +
-                         R"("telegram_token": "TG-3", "wa_token": "WA-4",)" +
-                         R"("yt_api_key": {"value": "YT-5"}, "yt_client_secret": ["YC-6"],)" +
-                         R"("fb_page_token": "FB-7", "fb_rtmp_url": "rtmp://FB-8",)" +
-                         R"("assistant_key": "AS-9", "youtube": {"stream_key": "nested"}})");
-  Diagnostics::save(EngineStatus::onAir);
-  const std::string text = report();
-  for (const char* secret : secrets) {
-    EXPECT_EQ(text.find(secret), std::string::npos) << secret;
-  }
-  // Nested members are the engine's own business and stay as they are.
-  EXPECT_NE(text.find("\"stream_key\": \"nested\""), std::string::npos) << text;
-  EXPECT_NE(text.find("\"yt_api_key\": \"<removed>\""), std::string::npos) << text;
-}
-
-TEST_F(DiagnosticsTest, ConfigThatCannotServeLeavesNoSectionAtAll) {
-  for (const char* config : {static_cast<const char*>(nullptr), "[1, 2, 3]", "{broken"}) {
-    TestPlatform scoped;
-    if (config) scoped.sandbox.write(kConfig, config);
-    Diagnostics::save(EngineStatus::needsSetup);
-    const std::string text = scoped.sandbox.read(kReport);
-    EXPECT_EQ(text.find("--- config"), std::string::npos) << text;
-    EXPECT_NE(
-        text.find("\nagent installed: false\nstatus: Setup needed\n\n--- last 400 log lines ---\n"),
-        std::string::npos)
-        << text;
-  }
+// A malformed config is the report builder's concern; a missing one must not stop the report.
+TEST_F(DiagnosticsTest, NoConfigFileLeavesNoSection) {
+  Diagnostics::save(EngineStatus::needsSetup);
+  EXPECT_EQ(report().find("--- config"), std::string::npos) << report();
+  EXPECT_NE(report().find("\nagent installed: false\nstatus: Setup needed\n\n--- last 400 log lines ---\n"),
+            std::string::npos)
+      << report();
 }
 
 TEST_F(DiagnosticsTest, MissingLogShowsTheToolsOwnComplaint) {
@@ -143,11 +115,9 @@ TEST_F(DiagnosticsTest, SecondReportReplacesTheFirstWhole) {
   ASSERT_NE(first.find("first report"), std::string::npos);
 
   std::filesystem::remove(test.sandbox.path(kConfig));
-  test.host.info.clear();
   Diagnostics::save(EngineStatus::needsSetup);
   const std::string second = report();
   EXPECT_EQ(second.find("first report"), std::string::npos);
-  EXPECT_NE(second.find("\napp: ?\n"), std::string::npos);
   EXPECT_NE(second.find("\nstatus: Setup needed\n\n"), std::string::npos);
   EXPECT_EQ(desktopEntries(), std::vector<std::string>{"Kestrova-Diagnostics.txt"});
   EXPECT_EQ(test.ui.revealedFiles.size(), 2u);
@@ -168,14 +138,6 @@ TEST_F(DiagnosticsTest, DesktopThatCannotBeWrittenIsReportedNotRevealed) {
   const auto logs = test.host.logLines();
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_TRUE(logs[0].starts_with("Kestrova: ")) << logs[0];
-}
-
-TEST_F(DiagnosticsTest, MissingDesktopFolderIsCreated) {
-  ASSERT_FALSE(test.sandbox.exists("Desktop"));
-  Diagnostics::save(EngineStatus::offline);
-  EXPECT_TRUE(test.sandbox.exists(kReport));
-  ASSERT_EQ(test.ui.alerts.size(), 1u);
-  EXPECT_EQ(test.ui.alerts[0].message, "Diagnostics saved to your Desktop");
 }
 
 }  // namespace

@@ -4,16 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
 
 #include "app/engine/shell.h"
 #include "app/update/release_feed.h"
 #include "app/update/update_paths.h"
+#include "tests/support/file_text.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/test_platform.h"
 
@@ -21,24 +21,10 @@ namespace kestrova::Updater {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::LoopbackReply;
 using testing::LoopbackServer;
+using testing::readFile;
 using testing::TestPlatform;
-
-// An address where nothing listens: a server's port, taken and then given up.
-std::string closedURL(const std::string& path) {
-  const LoopbackServer gone;
-  return gone.url(path);
-}
-
-// A scripted answer (aggregate initialisation would leave fields to warnings).
-testing::LoopbackReply reply(int status, std::string body,
-                             std::string contentType = "application/json") {
-  testing::LoopbackReply answer;
-  answer.status = status;
-  answer.body = std::move(body);
-  answer.contentType = std::move(contentType);
-  return answer;
-}
 
 const std::string kTeam = "TEAM123456";
 const std::string kChecksumMessage =
@@ -50,13 +36,6 @@ const std::string kUnverified =
 const std::string kOtherDeveloper =
     "The update was signed by a different developer, so it was discarded. Please report this "
     "to support@talmiro.com.";
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 struct Outcome {
   std::optional<std::string> image;
@@ -94,7 +73,7 @@ class DownloadVerify : public ::testing::Test {
   }
 
   static std::string digestOf(const std::string& bytes, const std::string& where) {
-    std::ofstream(where, std::ios::binary) << bytes;
+    testing::writeFile(where, bytes);
     const auto sum = shell("/usr/bin/shasum", {"-a", "256", where});
     return sum.output.substr(0, sum.output.find(' '));
   }
@@ -102,7 +81,8 @@ class DownloadVerify : public ::testing::Test {
   // The release as a feed would publish it, serving `bytes` as the image.
   Release publish(const std::string& bytes, const std::string& version = "1.1.0",
                   int status = 200) {
-    server.on("GET", "/Kestrova.dmg", reply(status, bytes, "application/octet-stream"));
+    server.on("GET", "/Kestrova.dmg",
+              LoopbackReply{.status = status, .body = bytes, .contentType = "application/octet-stream"});
     const auto digest = digestOf(bytes, test.sandbox.path("digest-input"));
     auto release = parseRelease(R"({"version": ")" + version + R"(", "url": ")" +
                                 server.url("/Kestrova.dmg") + R"(", "sha256": ")" + digest +
@@ -135,7 +115,8 @@ class DownloadVerify : public ::testing::Test {
   int images_ = 0;
 };
 
-TEST_F(DownloadVerify, AVerifiedImageStaysAtItsPath) {
+TEST_F(DownloadVerify, AVerifiedImageReplacesAnEarlierFileAndStaysAtItsPath) {
+  test.sandbox.write("Library/Application Support/Kestrova/updates/Kestrova-1.1.0.dmg", "old");
   const auto bytes = makeImage(kTeam);
   const auto outcome = run(publish(bytes));
   EXPECT_EQ(outcome.message, std::nullopt);
@@ -145,17 +126,10 @@ TEST_F(DownloadVerify, AVerifiedImageStaysAtItsPath) {
   EXPECT_EQ(readFile(*outcome.image), bytes);
 }
 
-TEST_F(DownloadVerify, DownloadingAgainReplacesTheEarlierFile) {
-  test.sandbox.write("Library/Application Support/Kestrova/updates/Kestrova-1.1.0.dmg", "old");
-  const auto bytes = makeImage(kTeam);
-  const auto outcome = run(publish(bytes));
-  ASSERT_TRUE(outcome.image);
-  EXPECT_EQ(readFile(*outcome.image), bytes);
-}
-
 TEST_F(DownloadVerify, AnErrorPageIsSavedAndFailsTheChecksum) {
   auto release = publish(makeImage(kTeam));
-  server.on("GET", "/Kestrova.dmg", reply(404, "not found", "text/plain"));
+  server.on("GET", "/Kestrova.dmg",
+            LoopbackReply{.status = 404, .body = "not found", .contentType = "text/plain"});
   const auto outcome = run(release);
   EXPECT_EQ(outcome.message, kChecksumMessage);
   EXPECT_FALSE(fs::exists(imagePath("1.1.0")));
@@ -165,12 +139,10 @@ TEST_F(DownloadVerify, DigestsCompareLowerCasedButUntrimmed) {
   const auto bytes = makeImage(kTeam);
   auto release = publish(bytes);
   // The feed's upper-case digest was lower-cased when read, so it matches.
+  std::string upperDigest = release.sha256;
+  for (char& c : upperDigest) c = static_cast<char>(std::toupper(c));
   auto upper = parseRelease(R"({"version": "1.1.0", "url": ")" + release.url +
-                            R"(", "sha256": ")" + [&] {
-                              std::string text = release.sha256;
-                              for (char& c : text) c = static_cast<char>(std::toupper(c));
-                              return text;
-                            }() + R"(", "published": 1})");
+                            R"(", "sha256": ")" + upperDigest + R"(", "published": 1})");
   ASSERT_TRUE(upper);
   EXPECT_EQ(run(*upper).message, std::nullopt);
 
@@ -182,30 +154,31 @@ TEST_F(DownloadVerify, DigestsCompareLowerCasedButUntrimmed) {
   }
 }
 
-TEST_F(DownloadVerify, GatekeeperMustSayAccepted) {
-  // Status 0 without "accepted": refused, the detail trimmed and cut to 120 characters.
+TEST_F(DownloadVerify, RefusedImagesAreDiscardedWithTheReason) {
   const std::string longLine(150, 'x');
-  auto outcome = run(publish(makeImage(kTeam, "0\n\n  " + longLine + "\n")));
-  EXPECT_EQ(outcome.message, kUnverified + "0: " + longLine.substr(0, 120) + ")");
-  EXPECT_FALSE(fs::exists(imagePath("1.1.0")));
-
-  // An unsigned image is rejected with the tool's own status and words.
-  outcome = run(publish(makeImage("")));
-  const auto image = imagePath("1.1.0");
-  const std::string words = image + ": rejected\nsource=no usable signature";
-  ASSERT_GT(words.size(), 120u);
-  EXPECT_EQ(outcome.message, kUnverified + "3: " + words.substr(0, 120) + ")");
-  EXPECT_FALSE(fs::exists(image));
-
-  // "accepted" with a failing status is refused as well.
-  outcome = run(publish(makeImage(kTeam, "2\nx: accepted\n")));
-  EXPECT_EQ(outcome.message, kUnverified + "2: x: accepted)");
-}
-
-TEST_F(DownloadVerify, AnotherTeamIsRefused) {
-  const auto outcome = run(publish(makeImage("OTHERTEAM1")));
-  EXPECT_EQ(outcome.message, kOtherDeveloper);
-  EXPECT_FALSE(fs::exists(imagePath("1.1.0")));
+  // The stand-in spctl's own words for an unsigned image, longer than the 120 kept.
+  const std::string unsignedWords =
+      imagePath("1.1.0") + ": rejected\nsource=no usable signature";
+  ASSERT_GT(unsignedWords.size(), 120u);
+  struct Case {
+    std::string team;
+    std::string verdict;  // dictated Gatekeeper verdict, "" for the stand-in's own
+    std::string message;
+  };
+  const Case cases[] = {
+      // Status 0 without "accepted": refused, the detail trimmed and cut to 120 characters.
+      {kTeam, "0\n\n  " + longLine + "\n", kUnverified + "0: " + longLine.substr(0, 120) + ")"},
+      // Unsigned: the tool's own status and words.
+      {"", "", kUnverified + "3: " + unsignedWords.substr(0, 120) + ")"},
+      // "accepted" with a failing status.
+      {kTeam, "2\nx: accepted\n", kUnverified + "2: x: accepted)"},
+      {"OTHERTEAM1", "", kOtherDeveloper},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    EXPECT_EQ(run(publish(makeImage(c.team, c.verdict))).message, c.message);
+    EXPECT_FALSE(fs::exists(imagePath("1.1.0")));
+  }
 }
 
 TEST_F(DownloadVerify, TheTeamCheckNeedsTwoTeams) {
@@ -229,7 +202,7 @@ TEST_F(DownloadVerify, AVersionWithASlashCannotBeSaved) {
 TEST_F(DownloadVerify, ATransportFailureNamesTheError) {
   test.sandbox.write("Library/Application Support/Kestrova/updates/Kestrova-1.1.0.dmg", "old");
   Release release = publish(makeImage(kTeam));
-  release.url = closedURL("/Kestrova.dmg");
+  release.url = testing::closedURL("/Kestrova.dmg");
   const auto outcome = run(release);
   ASSERT_TRUE(outcome.message);
   EXPECT_TRUE(outcome.message->starts_with("The download failed: ")) << *outcome.message;

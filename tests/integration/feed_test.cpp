@@ -13,24 +13,9 @@
 namespace kestrova::Updater {
 namespace {
 
+using testing::LoopbackReply;
 using testing::LoopbackServer;
 using testing::TestPlatform;
-
-// An address where nothing listens: a server's port, taken and then given up.
-std::string closedURL(const std::string& path) {
-  const LoopbackServer gone;
-  return gone.url(path);
-}
-
-// A scripted answer (aggregate initialisation would leave fields to warnings).
-testing::LoopbackReply reply(int status, std::string body,
-                             std::string contentType = "application/json") {
-  testing::LoopbackReply answer;
-  answer.status = status;
-  answer.body = std::move(body);
-  answer.contentType = std::move(contentType);
-  return answer;
-}
 
 constexpr const char* kFeed =
     R"({"version": "1.1.0", "url": "https://kestrova.talmiro.com/Kestrova-1.1.0.dmg",)"
@@ -81,10 +66,10 @@ TEST_F(Feed, DefaultLocationUnlessConfigNamesAURL) {
 TEST_F(Feed, TheConfiguredFeedIsUsedAtTheVeryNextCheck) {
   LoopbackServer first;
   LoopbackServer second;
-  first.on("GET", "/appcast.json", reply(200, kFeed));
+  first.on("GET", "/appcast.json", LoopbackReply{.body = kFeed});
   second.on("GET", "/appcast.json",
-            reply(200, R"({"version": "9", "url": "https://h/9.dmg", "sha256": "b",)"
-                        R"( "published": 1})"));
+            LoopbackReply{.body = R"({"version": "9", "url": "https://h/9.dmg", "sha256": "b",)"
+                                  R"( "published": 1})"});
   pointAt(first);
   auto release = fetch();
   ASSERT_TRUE(release && *release);
@@ -100,27 +85,23 @@ TEST_F(Feed, TheConfiguredFeedIsUsedAtTheVeryNextCheck) {
   EXPECT_EQ(second.requestCount(), 1u);
 }
 
-TEST_F(Feed, OnlyTheBodyDecides) {
+TEST_F(Feed, OnlyTheBodyDecidesAndAnUnreachableFeedGivesNothing) {
   LoopbackServer server;
   pointAt(server);
   // A feed object counts whatever the status; an error page is no feed.
-  server.on("GET", "/appcast.json", reply(503, kFeed));
-  auto release = fetch();
-  ASSERT_TRUE(release);
-  EXPECT_TRUE(*release);
-  server.on("GET", "/appcast.json",
-            reply(200, "<html>Service Unavailable</html>", "text/html"));
-  release = fetch();
-  ASSERT_TRUE(release);
-  EXPECT_FALSE(*release);
-  server.on("GET", "/appcast.json", reply(200, ""));
-  release = fetch();
-  ASSERT_TRUE(release);
-  EXPECT_FALSE(*release);
-}
-
-TEST_F(Feed, AnUnreachableFeedGivesNothing) {
-  writeConfig(R"({"update_feed": ")" + closedURL("/appcast.json") + R"("})");
+  const std::pair<LoopbackReply, bool> cases[] = {
+      {LoopbackReply{.status = 503, .body = kFeed}, true},
+      {LoopbackReply{.body = "<html>Service Unavailable</html>", .contentType = "text/html"}, false},
+      {LoopbackReply{.body = ""}, false},
+  };
+  for (const auto& [reply, isFeed] : cases) {
+    SCOPED_TRACE(reply.body);
+    server.on("GET", "/appcast.json", reply);
+    const auto release = fetch();
+    ASSERT_TRUE(release);
+    EXPECT_EQ(release->has_value(), isFeed);
+  }
+  writeConfig(R"({"update_feed": ")" + testing::closedURL("/appcast.json") + R"("})");
   const auto release = fetch();
   ASSERT_TRUE(release);
   EXPECT_FALSE(*release);

@@ -12,13 +12,16 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/file_text.h"
 
 extern char** environ;
 
 namespace {
+
+using kestrova::testing::readFile;
 
 namespace fs = std::filesystem;
 
@@ -48,13 +51,6 @@ struct Box {
     int left = 0, right = 0, top = 0, bottom = 0;  // right and bottom exclusive
     [[nodiscard]] double centreX() const { return (left + right) / 2.0; }
 };
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::optional<Image> decode(const fs::path& path) {
     png_image image{};
@@ -202,16 +198,17 @@ TEST_F(InkslabTest, FixedWidthCentresTheLineAndWiderTextIsClippedNotWrapped) {
     EXPECT_LT(clipped->bottom - clipped->top, 40) << "one line of capitals, not several";
 }
 
-TEST_F(InkslabTest, BackgroundColoursAreReadAsTheRendererReadsThem) {
+// How the argument is read is the colour parser's test; here, that the colour read is the
+// colour painted, alpha included.
+TEST_F(InkslabTest, BackgroundColoursArePaintedAsRead) {
     struct Case {
         const char* hex;
         std::uint8_t r, g, b, a;
     };
     const Case cases[] = {
-        {"FF8800", 255, 136, 0, 255},  {"ff8800ff", 255, 136, 0, 255},
-        {"00000080", 0, 0, 0, 128},    {"FF000000", 0, 0, 0, 0},  // transparent: no colour left
-        {"0x00FF00", 0, 0, 0, 0},      {"#FF8800", 0, 0, 0, 255},
-        {"zz", 0, 0, 0, 255},          {"11223344", 0x11, 0x22, 0x33, 0x44},
+        {"FF8800", 255, 136, 0, 255},
+        {"FF000000", 0, 0, 0, 0},  // transparent: no colour left
+        {"11223344", 0x11, 0x22, 0x33, 0x44},
     };
     for (const Case& c : cases) {
         const Image card = render({"0", "60", c.hex, "HIH", "20", "FFFFFF"});
@@ -236,22 +233,14 @@ TEST_F(InkslabTest, TextColourWithAlphaBlendsOntoTheBackground) {
     EXPECT_NEAR(brightest, 128, 2);
 }
 
+// Which requests the parser refuses is its own test; here, what the program does with one, and
+// the refusals only a measured text can make: automatic widths beyond the largest card, one
+// beyond what Pango's units can hold.
 TEST_F(InkslabTest, UnusableArgumentsPrintTheUsageLineOnly) {
     const std::string out = path("never.png").string();
     const std::vector<std::vector<std::string>> cases = {
         {},
-        {out, "0", "200", "000000", "Hello", "40"},
         {out, "300px", "200", "000000", "Hello", "40", "FFFFFF"},
-        {out, "", "200", "000000", "Hello", "40", "FFFFFF"},
-        {out, " 300", "200", "000000", "Hello", "40", "FFFFFF"},
-        {out, "0", "200", "000000", "Hello", "", "FFFFFF"},
-        {out, "0", "200", "000000", "Hello", " 40", "FFFFFF"},
-        {out, "0", "200", "000000", "Hello", "40px", "FFFFFF"},
-        {out, "-5", "200", "000000", "Hello", "40", "FFFFFF"},
-        {out, "0", "0", "000000", "Hello", "40", "FFFFFF"},
-        {out, "100000", "100000", "000000", "Hello", "40", "FFFFFF"},
-        {out, "99999999999999999999", "200", "000000", "Hello", "40", "FFFFFF"},
-        // Automatic widths beyond the largest card, one beyond what Pango's units can hold.
         {out, "0", "200", "000000", std::string(1000, 'W'), "40", "FFFFFF"},
         {out, "0", "200", "000000", std::string(100000, 'W'), "40", "FFFFFF"},
     };
@@ -268,20 +257,13 @@ TEST_F(InkslabTest, OptionalArgumentsAreUsedOnlyWhenComplete) {
     const Image one = render({"0", "200", "000000", "HIH", "40", "FFFFFF"});
     const Image two = render({"0", "200", "000000", "HIH", "40", "FFFFFF", "HH", "30", "FF0000"});
     EXPECT_NE(one.rgba, two.rgba);
-    const std::vector<std::vector<std::string>> likeOne = {
-        {"0", "200", "000000", "HIH", "40", "FFFFFF", "HH"},
-        {"0", "200", "000000", "HIH", "40", "FFFFFF", "HH", "30"},
-        {"0", "200", "000000", "HIH", "40", "FFFFFF", "HH", "abc", "FF0000"},
-    };
-    for (const auto& args : likeOne) {
-        const Image card = render(args);
-        EXPECT_EQ(card.width, one.width);
-        EXPECT_TRUE(card.rgba == one.rgba) << ::testing::PrintToString(args);
-    }
+    // An incomplete second line is left out, arguments beyond it are ignored.
+    const Image incomplete = render({"0", "200", "000000", "HIH", "40", "FFFFFF", "HH", "abc", "FF0000"});
+    EXPECT_EQ(incomplete.width, one.width);
+    EXPECT_TRUE(incomplete.rgba == one.rgba);
     const Image extra =
         render({"0", "200", "000000", "HIH", "40", "FFFFFF", "HH", "30", "FF0000", "x", "9"});
     EXPECT_TRUE(extra.rgba == two.rgba);
-    EXPECT_EQ(render({"+300", "200", "000000", "HIH", "40", "FFFFFF"}).width, 300);
 }
 
 TEST_F(InkslabTest, AnyTextRendersWithoutComplaint) {

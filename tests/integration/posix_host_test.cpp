@@ -8,12 +8,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <thread>
 
+#include "tests/support/real_processes.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/scoped_env.h"
 
 namespace kestrova {
 namespace {
@@ -53,10 +52,13 @@ constexpr const char* kPlist = R"(<?xml version="1.0" encoding="UTF-8"?>
 </plist>
 )";
 
-TEST(InfoPlist, ReadsTheStringsOfTheTopDictionaryOnly) {
+TEST(InfoPlist, ReadsTheStringsOfTheTopDictionaryOnceOnly) {
   Sandbox sandbox;
   sandbox.write("K.app/Contents/Info.plist", kPlist);
   const PosixHost host(sandbox.path("K.app"));
+  // Read once: a bundle replaced under the running program does not change what it reports.
+  sandbox.write("K.app/Contents/Info.plist",
+                "<plist><dict><key>CFBundleShortVersionString</key><string>9.9.9</string></dict></plist>");
   const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
       {"CFBundleShortVersionString", "2.4.1"},
       {"CFBundleName", "Kestrova & Co"},
@@ -81,15 +83,6 @@ TEST(InfoPlist, AMissingOrBrokenFileHasNoStrings) {
     EXPECT_EQ(host.infoString("CFBundleName"), std::nullopt) << bundle;
     EXPECT_EQ(host.infoString("A"), std::nullopt) << bundle;
   }
-}
-
-TEST(InfoPlist, IsReadOnceSoAReplacedBundleDoesNotChangeWhatWeReport) {
-  Sandbox sandbox;
-  sandbox.write("K.app/Contents/Info.plist", kPlist);
-  const PosixHost host(sandbox.path("K.app"));
-  sandbox.write("K.app/Contents/Info.plist",
-                "<plist><dict><key>CFBundleShortVersionString</key><string>9.9.9</string></dict></plist>");
-  EXPECT_EQ(host.infoString("CFBundleShortVersionString"), "2.4.1");
 }
 
 TEST(InfoPlist, TheBuiltBundleCarriesTheProjectVersion) {
@@ -123,16 +116,15 @@ TEST(IsExecutableFile, OnlyRegularFilesWeMayRun) {
 }
 
 TEST(HomeDirectory, IsHomeWhenSetElseThePasswordEntry) {
-  const std::optional<std::string> saved =
-      std::getenv("HOME") ? std::optional<std::string>(std::getenv("HOME")) : std::nullopt;
   const PosixHost host("/nowhere");
-  ::setenv("HOME", "/tmp/some home", 1);
-  EXPECT_EQ(host.homeDirectory(), "/tmp/some home");
-  ::unsetenv("HOME");
+  {
+    const testing::ScopedEnv home{"HOME", "/tmp/some home"};
+    EXPECT_EQ(host.homeDirectory(), "/tmp/some home");
+  }
+  const testing::ScopedEnv noHome{"HOME", std::nullopt};
   const std::string fromPasswordEntry = host.homeDirectory();
   EXPECT_FALSE(fromPasswordEntry.empty());
   EXPECT_EQ(fromPasswordEntry.front(), '/');
-  if (saved) ::setenv("HOME", saved->c_str(), 1);
 }
 
 TEST(OsVersionText, NamesTheSystemAndTheKernel) {
@@ -168,10 +160,7 @@ TEST(SpawnDetached, RunsTheProgramInItsOwnSessionWithNothingOfOursAttached) {
       "echo \"arg $1\"; mv \"$2.tmp\" \"$2\"";
   ASSERT_EQ(host.spawnDetached("/bin/sh", {"-c", script, "sh", "two words", report}), std::nullopt);
   // Only a real process can tell: wait for its report (bounded).
-  for (int i = 0; i < 1000 && !sandbox.exists("report"); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_TRUE(sandbox.exists("report"));
+  ASSERT_TRUE(testing::eventually([&] { return sandbox.exists("report"); }));
   const std::string seen = sandbox.read("report");
   EXPECT_EQ(seen.find("session " + std::to_string(::getsid(0)) + "\n"), std::string::npos) << seen;
   EXPECT_NE(seen.find("stdin /dev/null\n"), std::string::npos) << seen;

@@ -10,7 +10,8 @@
 #include <thread>
 
 #include "app/engine/shell.h"
-#include "tests/support/loopback_server.h"
+#include "tests/support/real_processes.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_platform.h"
 
 extern char** environ;
@@ -50,11 +51,8 @@ class SecurityStandinTest : public ::testing::Test {
   std::string tool = testing::standinTools().security;
 };
 
-TEST_F(SecurityStandinTest, MissingItemFailsLikeTheRealTool) {
-  EXPECT_EQ(find(), (ShellResult{44, kNotFound}));
-}
-
 TEST_F(SecurityStandinTest, StoresFindsRefusesDuplicatesAndUpdatesWithU) {
+  EXPECT_EQ(find(), (ShellResult{44, kNotFound}));
   EXPECT_EQ(add("correct horse \"battery\""), (ShellResult{0, ""}));
   EXPECT_EQ(find(), (ShellResult{0, "correct horse \"battery\"\n"}));
   EXPECT_EQ(add("other"), (ShellResult{45, kExists}));
@@ -106,22 +104,10 @@ TEST_F(SecurityStandinTest, DamagedKeychainAndBadUsageFail) {
 // The stand-in engine as launchd runs it, with the sandbox as its home, until destroyed.
 class EngineRun {
  public:
-  explicit EngineRun(const std::string& home) {
-    std::vector<std::string> variables = {
-        "HOME=" + home,
-        std::string("KESTROVA_RESOURCES=") + KESTROVA_BUNDLE_DIR + "/Contents/Resources/engine"};
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      const std::string variable = *entry;
-      if (!variable.starts_with("HOME=") && !variable.starts_with("KESTROVA_RESOURCES=")) {
-        variables.push_back(variable);
-      }
-    }
-    std::vector<char*> envp;
-    for (auto& variable : variables) envp.push_back(variable.data());
-    envp.push_back(nullptr);
+  explicit EngineRun(const std::string& home) : home_("HOME", home) {
     std::string program = KESTROVA_ENGINE_RUNTIME_DIR "/kestrova-engine";
     char* argv[] = {program.data(), nullptr};
-    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
+    if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = -1;
   }
   ~EngineRun() {
     if (pid_ > 0) {
@@ -134,28 +120,22 @@ class EngineRun {
   [[nodiscard]] bool started() const { return pid_ > 0; }
 
  private:
+  testing::ScopedEnv home_;
+  testing::ScopedEnv resources_{"KESTROVA_RESOURCES",
+                                std::string(KESTROVA_BUNDLE_DIR) + "/Contents/Resources/engine"};
   pid_t pid_ = -1;
 };
 
 TEST_F(SecurityStandinTest, EngineStoresARandomPasswordOnceForTheAppToShow) {
   const std::string log = "Library/Application Support/Kestrova/logs/stream.log";
-  int port = 0;
-  {
-    testing::LoopbackServer probe;  // a port that was free a moment ago
-    port = probe.port();
-  }
   test.sandbox.write("Library/Application Support/Kestrova/config.json",
-                     R"({"port": )" + std::to_string(port) + "}");
+                     R"({"port": )" + std::to_string(testing::freePort()) + "}");
   // The engine looks at the Keychain before it opens its port: once the log speaks of
   // listening (or of failing to), the password is settled and the engine can be stopped.
   const auto runOnce = [&] {
     EngineRun engine(test.sandbox.home());
     ASSERT_TRUE(engine.started());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (test.sandbox.read(log).find("listen") == std::string::npos &&
-           std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    testing::eventually([&] { return test.sandbox.read(log).find("listen") != std::string::npos; });
   };
   runOnce();
   const ShellResult first = find();

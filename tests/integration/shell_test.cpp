@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova {
@@ -72,6 +72,8 @@ TEST_F(ShellTest, CapturesBothStreamsInWriteOrderWithTheExitStatus) {
       {"printf '\\355\\240\\200' >&2; exit 4", {4, ""}},  // an encoded surrogate is not UTF-8
   };
   for (const auto& c : cases) EXPECT_EQ(sh(c.script), c.expected) << c.script;
+  // Every one of those tools was reaped: no zombie is left behind.
+  EXPECT_TRUE(noChildrenLeft());
 }
 
 TEST_F(ShellTest, ReadsSeveralMegabytesFromBothStreamsWithoutBlocking) {
@@ -87,26 +89,22 @@ TEST_F(ShellTest, ReadsSeveralMegabytesFromBothStreamsWithoutBlocking) {
 
 TEST_F(ShellTest, ASignalledToolReportsTheSignalNumber) {
   EXPECT_EQ(sh("kill -KILL $$").status, 9);
-  EXPECT_EQ(sh("echo before; kill -TERM $$").output, "before\n");
-  EXPECT_EQ(sh("kill -TERM $$").status, 15);
+  EXPECT_EQ(sh("echo before; kill -TERM $$"), (ShellResult{15, "before\n"}));
   EXPECT_TRUE(noChildrenLeft());
 }
 
-TEST_F(ShellTest, ArgumentsArriveExactlyAsGiven) {
+TEST_F(ShellTest, ArgumentsArriveExactlyAsGivenAndTheEnvironmentIsInherited) {
   const std::vector<std::string> arguments{"two words", "$HOME",    "*",        "; rm -rf /",
                                            "\"quoted\"", "'single'", "",         "a\nb",
                                            "back\\slash", "|&<>",    "$(date)", "--flag=x y"};
   std::string expected;
   for (const auto& argument : arguments) expected += "[" + argument + "]";
-  const ShellResult result = sh("for a in \"$@\"; do printf '[%s]' \"$a\"; done", arguments);
+  const testing::ScopedEnv variable{"KESTROVA_SHELL_TEST", "from the app"};
+  const ShellResult result =
+      sh("for a in \"$@\"; do printf '[%s]' \"$a\"; done; printf %s \"$KESTROVA_SHELL_TEST\"",
+         arguments);
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.output, expected);
-}
-
-TEST_F(ShellTest, InheritsTheEnvironment) {
-  ::setenv("KESTROVA_SHELL_TEST", "from the app", 1);
-  EXPECT_EQ(sh("printf %s \"$KESTROVA_SHELL_TEST\"").output, "from the app");
-  ::unsetenv("KESTROVA_SHELL_TEST");
+  EXPECT_EQ(result.output, expected + "from the app");
 }
 
 TEST_F(ShellTest, TheToolInheritsNoOtherDescriptorOfOurs) {
@@ -127,13 +125,6 @@ TEST_F(ShellTest, TheToolInheritsNoOtherDescriptorOfOurs) {
   ::close(file);
   ::close(high);
   ::close(socket);
-}
-
-TEST_F(ShellTest, LeavesNoZombieBehind) {
-  ASSERT_TRUE(noChildrenLeft());
-  EXPECT_EQ(sh("exit 7").status, 7);
-  EXPECT_TRUE(sh("true; exit 0").output.empty());
-  EXPECT_TRUE(noChildrenLeft());
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <strings.h>
 
+#include "tests/support/real_processes.h"
+
 namespace kestrova::testing {
 
 std::optional<std::string> RecordedRequest::header(const std::string& name) const {
@@ -120,5 +122,9 @@ void LoopbackServer::on(const std::string& method, const std::string& path, Hand
 std::vector<RecordedRequest> LoopbackServer::requests() const { return routes_->recorded(); }
 
 std::size_t LoopbackServer::requestCount() const { return routes_->recorded().size(); }
+
+std::string closedURL(const std::string& path) {
+  return "http://127.0.0.1:" + std::to_string(freePort()) + path;
+}
 
 }  // namespace kestrova::testing

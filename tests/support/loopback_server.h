@@ -79,4 +79,7 @@ class LoopbackServer {
   int port_ = 0;
 };
 
+// "http://127.0.0.1:<port>" + path at a port where nothing listens: connecting is refused.
+[[nodiscard]] std::string closedURL(const std::string& path);
+
 }  // namespace kestrova::testing

@@ -7,58 +7,35 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
-#include <thread>
 
 #include "app/engine/shell.h"
+#include "app/platform/posix_host.h"
 #include "app/shell/app_delegate.h"
 #include "app/update/swap_and_relaunch.h"
 #include "app/update/update_paths.h"
+#include "tests/support/file_text.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/real_processes.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::eventually;
 using testing::LoopbackServer;
+using testing::readFile;
 using testing::ScriptedAnswer;
 using testing::TestPlatform;
+using testing::writeFile;
 
 const std::string kTeam = "TEAM123456";
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text, fs::perms mode = fs::perms(0644)) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-  fs::permissions(path, mode);
-}
-
-// Waits in real time for something another process does; the helper runs on its own.
-bool eventually(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
+// The helper runs on its own in real time: a bound on the wait, not a measurement.
+constexpr double kHelperLimit = 30;
 
 // A stand-in for the running application's process: the helper waits until it has gone.
 class StandInProcess {
@@ -85,31 +62,6 @@ class StandInProcess {
 
  private:
   pid_t pid_;
-};
-
-// Sets an environment variable for the test's lifetime: HOME for the tools that keep state
-// there, TMPDIR so that the helper's mount folders stay inside the sandbox.
-class ScopedEnv {
- public:
-  ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
-    if (const char* old = std::getenv(name_.c_str())) {
-      previous_ = old;
-    }
-    ::setenv(name_.c_str(), value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (previous_) {
-      ::setenv(name_.c_str(), previous_->c_str(), 1);
-    } else {
-      ::unsetenv(name_.c_str());
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> previous_;
 };
 
 class UpdateSwap : public ::testing::Test {
@@ -151,24 +103,16 @@ class UpdateSwap : public ::testing::Test {
   }
 
   [[nodiscard]] std::string version() const {
-    const std::regex shortVersion(
-        "<key>CFBundleShortVersionString</key>\\s*<string>([^<]*)</string>");
-    std::smatch match;
-    const auto text = readFile(app / "Contents/Info.plist");
-    return std::regex_search(text, match, shortVersion) ? match[1].str() : "(no bundle)";
+    return PosixHost(app.string()).infoString("CFBundleShortVersionString").value_or("(no bundle)");
   }
   [[nodiscard]] std::string opened() const { return readFile(apps / "opened.log"); }
   [[nodiscard]] std::string helperLog() const { return readFile(Updater::helperLogPath()); }
 
-  // The helper has nothing to wait for when it is handed an image directly.
-  void startHelper(const std::string& image) {
-    running.end();
-    ASSERT_EQ(Updater::swapAndRelaunch(image), std::nullopt);
-  }
-
   TestPlatform test{testing::standinTools()};
-  ScopedEnv home{"HOME", test.sandbox.home()};
-  ScopedEnv temporary{"TMPDIR", test.sandbox.home()};
+  // HOME for the tools that keep state there, TMPDIR so the helper's mount folders stay inside
+  // the sandbox.
+  testing::ScopedEnv home{"HOME", test.sandbox.home()};
+  testing::ScopedEnv temporary{"TMPDIR", test.sandbox.home()};
   StandInProcess running;
   fs::path apps;
   fs::path app;
@@ -181,14 +125,12 @@ TEST_F(UpdateSwap, ANewerReleaseIsInstalledAndReopened) {
   const auto digest = shell("/usr/bin/shasum", {"-a", "256", test.sandbox.path("release.dmg")})
                           .output.substr(0, 64);
   LoopbackServer server;
-  testing::LoopbackReply image;
-  image.body = bytes;
-  image.contentType = "application/octet-stream";
-  server.on("GET", "/Kestrova-1.1.0.dmg", image);
-  testing::LoopbackReply feed;
-  feed.body = R"({"version": "1.1.0", "url": ")" + server.url("/Kestrova-1.1.0.dmg") +
-              R"(", "sha256": ")" + digest + R"(", "published": 1780000000})";
-  server.on("GET", "/appcast.json", feed);
+  server.on("GET", "/Kestrova-1.1.0.dmg",
+            testing::LoopbackReply{.body = bytes, .contentType = "application/octet-stream"});
+  server.on("GET", "/appcast.json",
+            testing::LoopbackReply{.body = R"({"version": "1.1.0", "url": ")" +
+                                           server.url("/Kestrova-1.1.0.dmg") + R"(", "sha256": ")" +
+                                           digest + R"(", "published": 1780000000})"});
   test.sandbox.write("Library/Application Support/Kestrova/config.json",
                      R"({"update_feed": ")" + server.url("/appcast.json") + R"("})");
 
@@ -203,11 +145,12 @@ TEST_F(UpdateSwap, ANewerReleaseIsInstalledAndReopened) {
   EXPECT_TRUE(test.ui.terminated);
 
   // The helper leaves the bundle alone while the application's process is alive.
-  ASSERT_TRUE(eventually([&] { return helperLog().find("== update ") != std::string::npos; }));
+  ASSERT_TRUE(eventually([&] { return helperLog().find("== update ") != std::string::npos; },
+                         kHelperLimit));
   EXPECT_EQ(version(), "1.0.0");
   running.end();
 
-  ASSERT_TRUE(eventually([&] { return opened() == "new\n"; })) << helperLog();
+  ASSERT_TRUE(eventually([&] { return opened() == "new\n"; }, kHelperLimit)) << helperLog();
   EXPECT_EQ(version(), "1.1.0");
   EXPECT_TRUE(fs::exists(app / "Contents/MacOS/Kestrova"));
   EXPECT_FALSE(fs::exists(apps / ".Kestrova-previous"));
@@ -228,46 +171,35 @@ TEST_F(UpdateSwap, AnImageWithoutTheAppRestoresAndReopensTheOldBundle) {
   const auto image = Updater::imagePath("1.1.0");
   fs::create_directories(Updater::updatesDir());
   fs::rename(makeImage(staging, "empty.dmg"), image);
-  startHelper(image);
+  running.end();  // nothing for the helper to wait for
+  ASSERT_EQ(Updater::swapAndRelaunch(image), std::nullopt);
 
-  ASSERT_TRUE(eventually([&] { return opened() == "old\n"; })) << helperLog();
+  ASSERT_TRUE(eventually([&] { return opened() == "old\n"; }, kHelperLimit)) << helperLog();
   EXPECT_EQ(version(), "1.0.0");
   EXPECT_FALSE(fs::exists(app / "leftover"));
   EXPECT_FALSE(fs::exists(app / "Kestrova.app"));
   EXPECT_FALSE(fs::exists(apps / ".Kestrova-previous"));
+  EXPECT_FALSE(fs::exists(apps / ".Kestrova-incoming"));
   EXPECT_FALSE(fs::exists(image));
   EXPECT_NE(helperLog().find("COPY FAILED \u2014 restoring previous version"), std::string::npos);
   EXPECT_EQ(helperLog().find("swap OK"), std::string::npos);
 }
 
-TEST_F(UpdateSwap, AnImageThatWillNotAttachIsKeptAndNothingReopens) {
+TEST_F(UpdateSwap, AnImageThatWillNotAttachIsKeptNothingReopensAndTheHelperFails) {
+  // Run by hand rather than detached, to see the helper's exit status as well.
   const auto image = Updater::imagePath("1.1.0");
-  fs::create_directories(Updater::updatesDir());
   writeFile(image, "this is not a disk image");
-  startHelper(image);
-
-  ASSERT_TRUE(eventually([&] {
-    return helperLog().find("hdiutil: attach failed") != std::string::npos;
-  })) << helperLog();
-  EXPECT_EQ(version(), "1.0.0");
-  EXPECT_TRUE(fs::exists(image));
-  EXPECT_FALSE(fs::exists(apps / "opened.log"));
-  EXPECT_FALSE(fs::exists(apps / ".Kestrova-previous"));
-}
-
-TEST_F(UpdateSwap, TheHelperScriptEndsWithTheAttachFailure) {
-  // The same failure, run by hand, to see the helper's exit status.
-  const auto image = Updater::imagePath("1.1.0");
-  fs::create_directories(Updater::updatesDir());
-  writeFile(image, "garbage");
   running.end();
   test.host.realSpawns = false;
   ASSERT_EQ(Updater::swapAndRelaunch(image), std::nullopt);
   const auto call = test.host.spawned().at(0);
-  const auto status = shell(call.at(0), {call.begin() + 1, call.end()});
-  EXPECT_EQ(status.status, 1);
-  EXPECT_TRUE(fs::exists(image));
+  EXPECT_EQ(shell(call.at(0), {call.begin() + 1, call.end()}).status, 1);
+
+  EXPECT_NE(helperLog().find("hdiutil: attach failed"), std::string::npos) << helperLog();
   EXPECT_EQ(version(), "1.0.0");
+  EXPECT_TRUE(fs::exists(image));
+  EXPECT_FALSE(fs::exists(apps / "opened.log"));
+  EXPECT_FALSE(fs::exists(apps / ".Kestrova-previous"));
 }
 
 }  // namespace

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
+#include "tests/support/alert_print.h"
 #include "tests/support/scripted_runner.h"
 #include "tests/support/test_platform.h"
 
@@ -14,50 +13,45 @@ using testing::ScriptedAnswer;
 using testing::ScriptedRunner;
 using testing::TestPlatform;
 
-// Message, informative text, buttons and whether a field was asked for.
-std::tuple<std::string, std::string, std::vector<std::string>, bool> shown(const AlertSpec& a) {
-  return {a.message, a.informative, a.buttons, a.field.has_value()};
-}
-
 constexpr const char* kCommand =
     "/usr/bin/security find-generic-password -s com.talmiro.kestrova -a password -w";
 constexpr const char* kSentence = "\n\nType this into the dashboard when it asks.";
 
-class DashboardPasswordTest : public ::testing::Test {
- protected:
-  ScriptedRunner runner;
-  TestPlatform test{Tools{}, &runner};
-};
-
-TEST_F(DashboardPasswordTest, ShowsTheTrimmedPasswordAndCopiesItAlone) {
-  runner.answer(kCommand, ShellResult{0, "s3cret-Pass\n"});
-  test.ui.answers.push_back(
-      ScriptedAnswer{.response = kAlertFirstButton, .fieldText = {}, .heldFor = 0});  // "Copy"
-  DashboardPassword::show();
-
-  ASSERT_EQ(runner.calls(), std::vector<std::string>{kCommand});
-  ASSERT_EQ(test.ui.alerts.size(), 1u);
-  const AlertSpec expected{
-      "Dashboard password", std::string("s3cret-Pass") + kSentence, {"Copy", "Done"}, std::nullopt};
-  EXPECT_EQ(shown(test.ui.alerts[0]), shown(expected));
-  EXPECT_EQ(test.ui.pasteboard, "s3cret-Pass");
-  EXPECT_EQ(test.ui.pasteboardWrites, 1);
+// The password is trimmed at both ends only; "Copy" puts exactly that on the pasteboard, "Done"
+// leaves what the user had there.
+TEST(DashboardPassword, ShowsTheTrimmedPasswordAndCopiesItOnlyOnCopy) {
+  const struct {
+    const char* output;
+    int button;
+    const char* password;
+    const char* pasteboardAfter;
+    int writes;
+  } cases[] = {
+      {"s3cret-Pass\n", kAlertFirstButton, "s3cret-Pass", "s3cret-Pass", 1},
+      {"\n\t s3cret pass \r\n", kAlertFirstButton + 1, "s3cret pass", "what the user copied", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output);
+    ScriptedRunner local;
+    TestPlatform scoped{Tools{}, &local};
+    local.answer(kCommand, ShellResult{0, c.output});
+    scoped.ui.pasteboard = "what the user copied";
+    scoped.ui.answers.push_back(ScriptedAnswer{.response = c.button, .fieldText = {}, .heldFor = 0});
+    DashboardPassword::show();
+    EXPECT_EQ(local.calls(), std::vector<std::string>{kCommand});
+    EXPECT_EQ(scoped.ui.alerts, (std::vector<AlertSpec>{{"Dashboard password",
+                                                         c.password + std::string(kSentence),
+                                                         {"Copy", "Done"},
+                                                         std::nullopt}}));
+    EXPECT_EQ(scoped.ui.pasteboard, c.pasteboardAfter);
+    EXPECT_EQ(scoped.ui.pasteboardWrites, c.writes);
+  }
 }
 
-TEST_F(DashboardPasswordTest, DoneLeavesThePasteboardAsItWas) {
-  runner.answer(kCommand, ShellResult{0, "  s3cret \r\n"});
-  test.ui.pasteboard = "something the user copied";
-  test.ui.answers.push_back(
-      ScriptedAnswer{.response = kAlertFirstButton + 1, .fieldText = {}, .heldFor = 0});  // "Done"
-  DashboardPassword::show();
-
-  ASSERT_EQ(test.ui.alerts.size(), 1u);
-  EXPECT_EQ(test.ui.alerts[0].informative, std::string("s3cret") + kSentence);
-  EXPECT_EQ(test.ui.pasteboard, "something the user copied");
-  EXPECT_EQ(test.ui.pasteboardWrites, 0);
-}
-
-TEST_F(DashboardPasswordTest, AnyFailureOrBlankPasswordShowsTheFailureAlert) {
+// Run through a security tool elsewhere: the tool's path comes from the seam, not from here.
+TEST(DashboardPassword, AnyFailureOrBlankPasswordShowsTheFailureAlert) {
+  Tools tools;
+  tools.security = "/opt/elsewhere/security";
   const struct {
     const char* name;
     ShellResult result;
@@ -75,39 +69,21 @@ TEST_F(DashboardPasswordTest, AnyFailureOrBlankPasswordShowsTheFailureAlert) {
   };
   for (const auto& c : cases) {
     ScriptedRunner local;
-    TestPlatform scoped{Tools{}, &local};
-    local.answer(kCommand, c.result);
+    TestPlatform scoped{tools, &local};
+    const std::string command =
+        "/opt/elsewhere/security find-generic-password -s com.talmiro.kestrova -a password -w";
+    local.answer(command, c.result);
     DashboardPassword::show();
-    ASSERT_EQ(scoped.ui.alerts.size(), 1u) << c.name;
-    const AlertSpec expected{
-        "Could not read the password",
-        "macOS did not release it from the Keychain. If you were not asked to authorise, try "
-        "again and choose Allow.",
-        {"OK"},
-        std::nullopt};
-    EXPECT_EQ(shown(scoped.ui.alerts[0]), shown(expected)) << c.name;
+    EXPECT_EQ(local.calls(), std::vector<std::string>{command}) << c.name;
+    EXPECT_EQ(scoped.ui.alerts,
+              (std::vector<AlertSpec>{{"Could not read the password",
+                                       "macOS did not release it from the Keychain. If you were "
+                                       "not asked to authorise, try again and choose Allow.",
+                                       {"OK"},
+                                       std::nullopt}}))
+        << c.name;
     EXPECT_FALSE(scoped.ui.pasteboard.has_value()) << c.name;
   }
-}
-
-TEST_F(DashboardPasswordTest, UsesTheSecurityToolTheSeamNames) {
-  Tools tools;
-  tools.security = "/opt/elsewhere/security";
-  ScriptedRunner local;
-  TestPlatform scoped{tools, &local};
-  DashboardPassword::show();  // nothing scripted: the runner reports a launch failure
-  EXPECT_EQ(
-      local.count(
-          "/opt/elsewhere/security find-generic-password -s com.talmiro.kestrova -a password -w"),
-      1u);
-  ASSERT_EQ(scoped.ui.alerts.size(), 1u);
-  EXPECT_EQ(scoped.ui.alerts[0].message, "Could not read the password");
-}
-
-TEST(DashboardPasswordText, TrimsWhiteSpaceAndLineEndsAtBothEndsOnly) {
-  EXPECT_EQ(DashboardPassword::trimmed("\n\t pass word \r\n"), "pass word");
-  EXPECT_EQ(DashboardPassword::trimmed("a"), "a");
-  EXPECT_EQ(DashboardPassword::trimmed(" \n "), "");
 }
 
 }  // namespace

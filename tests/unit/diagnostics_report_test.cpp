@@ -76,15 +76,20 @@ TEST(DiagnosticsReport, RedactsListedTopLevelKeysOnly) {
        R"({"password": "hunter2", "port": 8787})",
        {{"password", "<removed>"}, {"port", 8787}}},
       {"api key as number", R"({"yt_api_key": 123456789})", {{"yt_api_key", "<removed>"}}},
-      {"api key as object",
-       R"({"yt_api_key": {"k": "secret-inside"}})",
-       {{"yt_api_key", "<removed>"}}},
       {"null and array values",
        R"({"stream_key": null, "wa_token": ["a", "b"]})",
        {{"stream_key", "<removed>"}, {"wa_token", "<removed>"}}},
       {"nested listed key untouched",
        R"({"youtube": {"stream_key": "abc"}, "list": [{"password": 1}]})",
        {{"youtube", {{"stream_key", "abc"}}}, {"list", {{{"password", 1}}}}}},
+      {"every listed key, whatever its value",
+       R"({"stream_key": "SK-1", "password": "PW-2", "telegram_token": "TG-3",
+           "wa_token": "WA-4", "yt_api_key": {"value": "YT-5"}, "yt_client_secret": ["YC-6"],
+           "fb_page_token": "FB-7", "fb_rtmp_url": "rtmp://FB-8", "assistant_key": "AS-9"})",
+       {{"stream_key", "<removed>"}, {"password", "<removed>"}, {"telegram_token", "<removed>"},
+        {"wa_token", "<removed>"}, {"yt_api_key", "<removed>"}, {"yt_client_secret", "<removed>"},
+        {"fb_page_token", "<removed>"}, {"fb_rtmp_url", "<removed>"},
+        {"assistant_key", "<removed>"}}},
       {"no listed keys",
        R"({"zeta": 1, "alpha": {"b": 2, "a": 1}, "mid": "x"})",
        {{"alpha", {{"a", 1}, {"b", 2}}}, {"mid", "x"}, {"zeta", 1}}},
@@ -92,22 +97,8 @@ TEST(DiagnosticsReport, RedactsListedTopLevelKeysOnly) {
   for (const auto& c : cases) {
     const auto text = redactedConfig(c.config);
     ASSERT_TRUE(text.has_value()) << c.name;
+    // Whole-document equality: absent keys stay absent and no secret survives anywhere.
     EXPECT_EQ(nlohmann::json::parse(*text), c.expected) << c.name;
-    // Absent keys stay absent: "<removed>" appears once per listed key present.
-    std::size_t removed = 0;
-    for (auto at = text->find("<removed>"); at != std::string::npos;
-         at = text->find("<removed>", at + 1)) {
-      ++removed;
-    }
-    std::size_t present = 0;
-    const auto source = nlohmann::json::parse(c.config);
-    for (const auto key : kSecretKeys) {
-      present += source.contains(key) ? 1 : 0;
-    }
-    EXPECT_EQ(removed, present) << c.name;
-    for (const char* secret : {"hunter2", "123456789", "secret-inside"}) {
-      EXPECT_EQ(text->find(secret), std::string::npos) << c.name << ": " << secret;
-    }
   }
 }
 

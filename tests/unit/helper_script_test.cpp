@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -19,13 +18,16 @@ const char* const kMacLines[] = {
     "M=\"$(/usr/bin/mktemp -d)\"",
     "/usr/bin/hdiutil attach -nobrowse -readonly -mountpoint \"$M\" \"$DMG\" || exit 1",
     "BAK=\"$(/usr/bin/dirname \"$APP\")/.Kestrova-previous\"",
-    "/bin/rm -rf \"$BAK\"",
-    "/bin/mv \"$APP\" \"$BAK\" || { /usr/bin/hdiutil detach \"$M\" -force; exit 1; }",
-    "if /usr/bin/ditto \"$M/Kestrova.app\" \"$APP\"; then",
+    "NEW=\"$(/usr/bin/dirname \"$APP\")/.Kestrova-incoming\"",
+    "/bin/rm -rf \"$BAK\" \"$NEW\"",
+    // The copy goes beside the installed bundle first: a kill during it leaves that in place.
+    "if /usr/bin/ditto \"$M/Kestrova.app\" \"$NEW\"; then",
+    "    /bin/mv \"$APP\" \"$BAK\" || { /bin/rm -rf \"$NEW\"; /usr/bin/hdiutil detach \"$M\" -force; exit 1; }",
+    "    /bin/mv \"$NEW\" \"$APP\" || { /bin/mv \"$BAK\" \"$APP\"; /usr/bin/hdiutil detach \"$M\" -force; exit 1; }",
     "    echo \"swap OK\"; /bin/rm -rf \"$BAK\"",
     "else",
     "    echo \"COPY FAILED \xE2\x80\x94 restoring previous version\"",
-    "    /bin/rm -rf \"$APP\"; /bin/mv \"$BAK\" \"$APP\"",
+    "    /bin/rm -rf \"$NEW\"",
     "fi",
     "/usr/bin/hdiutil detach \"$M\" -force",
     "/bin/rm -f \"$DMG\"",
@@ -48,10 +50,8 @@ std::string joined(const std::string& hdiutil, const std::string& ditto, const s
 }
 
 TEST(HelperScript, IsTheFixedTextWithTheMacTools) {
-  const auto script = helperScript(Tools{});
-  EXPECT_EQ(script, joined("/usr/bin/hdiutil", "/usr/bin/ditto", "/usr/bin/open"));
-  EXPECT_EQ(std::count(script.begin(), script.end(), '\n'), 18);
-  EXPECT_NE(script.back(), '\n');
+  // Exactly these lines, with no newline after the last.
+  EXPECT_EQ(helperScript(Tools{}), joined("/usr/bin/hdiutil", "/usr/bin/ditto", "/usr/bin/open"));
 }
 
 TEST(HelperScript, OnlyTheThreeHelperToolsFollowTheToolPaths) {
