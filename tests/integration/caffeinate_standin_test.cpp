@@ -33,8 +33,10 @@ TEST_F(CaffeinateStandinTest, ExitsWithTheCommandsStatusAndOutput) {
       {{"-is", "/bin/sh", "-c", "echo hello; exit 7"}, {7, "hello\n"}},
       {{"-is", "/bin/sh", "-c", "kill -9 $$"}, {137, ""}},
       {{"-is", "--", "/bin/echo", "-n", "x"}, {0, "x"}},
-      {{"-x", "/bin/true"}, {1, "usage: caffeinate [-disu] [-t timeout] [-w pid] [utility arguments...]\n"}},
-      {{"-is", "/nonexistent/tool"}, {127, "caffeinate: /nonexistent/tool: No such file or directory\n"}},
+      {{"-x", "/bin/true"},
+       {1, "usage: caffeinate [-disu] [-t timeout] [-w pid] [utility arguments...]\n"}},
+      {{"-is", "/nonexistent/tool"},
+       {127, "caffeinate: /nonexistent/tool: No such file or directory\n"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.back());

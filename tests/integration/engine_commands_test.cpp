@@ -94,7 +94,9 @@ TEST_F(EngineCommandsTest, FailedStartAlertsThenPollsTwoSecondsAfterDismissal) {
   expectPollAfter(2.0);
 }
 
-TEST_F(EngineCommandsTest, CancelledStopRunsNothingAndSchedulesNoPoll) {
+// Stop asks first. Cancelled, nothing runs and no poll is scheduled; confirmed, the service is
+// unloaded (its file kept) and polled a second later, also when launchd keeps it, which is said.
+TEST_F(EngineCommandsTest, StopAsksThenUnloadsKeepingTheFileAndPollsAfterOneSecond) {
   writeAgentFile(enginePath());
   platform.ui.answers.push_back(answerWith(kAlertFirstButton + 1));
   delegate->perform("stopEngine");
@@ -107,26 +109,19 @@ TEST_F(EngineCommandsTest, CancelledStopRunsNothingAndSchedulesNoPoll) {
                        std::nullopt}));
   EXPECT_TRUE(runner.calls().empty());
   expectNoPoll();
-}
 
-TEST_F(EngineCommandsTest, ConfirmedStopUnloadsKeepsTheFileAndPollsAfterOneSecond) {
-  writeAgentFile(enginePath());
+  // Gone at the first look; from then on launchd keeps showing it.
   runner.answer(kBootout, kOk);
-  runner.answer(kPrint, kUnknownService);
+  runner.answer(kPrint, {kUnknownService, kOk});
   delegate->perform("stopEngine");
   EXPECT_EQ(runner.calls(), (std::vector<std::string>{kBootout, kPrint}));
   EXPECT_TRUE(agentFileExists());
-  EXPECT_EQ(platform.ui.alerts.size(), 1u);  // the confirmation only
+  EXPECT_EQ(platform.ui.alerts.size(), 2u);  // the confirmation only
   expectPollAfter(1.0);
-}
 
-TEST_F(EngineCommandsTest, StopThatLaunchdDoesNotCompleteIsReportedAndStillPolls) {
-  writeAgentFile(enginePath());
-  runner.answer(kBootout, kOk);
-  serviceLoaded(true);
   delegate->perform("stopEngine");
-  ASSERT_EQ(platform.ui.alerts.size(), 2u);
-  EXPECT_EQ(platform.ui.alerts[1],
+  ASSERT_EQ(platform.ui.alerts.size(), 4u);
+  EXPECT_EQ(platform.ui.alerts[3],
             (AlertSpec{"Could not stop the engine",
                        "macOS did not release the background service. Try again, or restart the "
                        "Mac.",

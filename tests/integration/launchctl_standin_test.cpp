@@ -32,7 +32,8 @@ class LaunchctlStandinTest : public ::testing::Test {
 
   // Runs the stand-in with the sandbox as its home, as the app's children would see it.
   ShellResult launchctl(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"HOME=" + test.sandbox.home(), testing::standinTools().launchctl});
+    arguments.insert(arguments.begin(),
+                     {"HOME=" + test.sandbox.home(), testing::standinTools().launchctl});
     return shell("/usr/bin/env", arguments);
   }
   std::string read(const std::string& relative) const { return test.sandbox.read(relative); }
@@ -53,7 +54,9 @@ class LaunchctlStandinTest : public ::testing::Test {
     ::chmod(written.c_str(), 0644);
     return written;
   }
-  ShellResult bootstrap(const std::string& file) { return launchctl({"bootstrap", kDomain, file}); }
+  ShellResult bootstrap(const std::string& file) {
+    return launchctl({"bootstrap", kDomain, file});
+  }
   ShellResult print(const std::string& label) { return launchctl({"print", kDomain + "/" + label}); }
   bool loaded(const std::string& label) { return print(label).status == 0; }
   pid_t pidOf(const std::string& label) {

@@ -183,7 +183,8 @@ TEST(StandInEngineConfig, CreatesItsConfigurationWithTheDefaultPortWhenMissing) 
   EngineProcess engine(sandbox.home());
   ASSERT_TRUE(engine.started());
   // Whether 8787 is free on this machine or not, the log says so once the file is written.
-  (void)eventually([&] { return sandbox.read(kStreamLog).find("listen") != std::string::npos; }, 10);
+  (void)eventually([&] { return sandbox.read(kStreamLog).find("listen") != std::string::npos; },
+                   10);
   engine.stop();
   EXPECT_EQ(json::parse(sandbox.read(kConfig), nullptr, false), (json{{"port", 8787}}));
 }
