@@ -36,9 +36,8 @@ constexpr auto kHangGuard = std::chrono::seconds(30);
 HttpResponse sendAndWait(Http& http, HttpRequest request) {
   std::promise<HttpResponse> promise;
   auto future = promise.get_future();
-  http.send(std::move(request), [&promise](HttpResponse response) {
-    promise.set_value(std::move(response));
-  });
+  http.send(std::move(request),
+            [&promise](HttpResponse response) { promise.set_value(std::move(response)); });
   if (future.wait_for(kHangGuard) != std::future_status::ready) {
     ADD_FAILURE() << "no completion";
     return {};
@@ -127,10 +126,13 @@ TEST_F(CurlHttpTest, ASlowServerOrARefusedConnectionGivesAReadableErrorAndNoBody
 TEST_F(CurlHttpTest, OnlyHttpAndHttpsAreEverSpoken) {
   const std::string authority = "127.0.0.1:" + std::to_string(server.port());
   const std::vector<std::string> urls{
-      "file:///etc/passwd", "FILE:///etc/passwd", "ftp://" + authority + "/x",
+      "file:///etc/passwd",
+      "FILE:///etc/passwd",
+      "ftp://" + authority + "/x",
       "dict://" + authority + "/",
       authority + "/api/status",  // no scheme at all: libcurl would guess one
-      "", "http//127.0.0.1/",
+      "",
+      "http//127.0.0.1/",
   };
   for (const auto& url : urls) {
     const HttpResponse response = get(http, url);
@@ -143,7 +145,8 @@ TEST_F(CurlHttpTest, OnlyHttpAndHttpsAreEverSpoken) {
 TEST_F(CurlHttpTest, FollowsRedirectsButNeverToAnotherProtocol) {
   server.on("GET", "/new", LoopbackReply{.body = "arrived"});
   server.on("GET", "/old", LoopbackReply{302, "", "text/plain", 0, {{"Location", "/new"}}});
-  server.on("GET", "/to-file", LoopbackReply{302, "", "text/plain", 0, {{"Location", "file:///etc/passwd"}}});
+  server.on("GET", "/to-file",
+            LoopbackReply{302, "", "text/plain", 0, {{"Location", "file:///etc/passwd"}}});
   server.on("GET", "/to-ftp",
             LoopbackReply{301, "", "text/plain", 0, {{"Location", "ftp://127.0.0.1/etc/passwd"}}});
   server.on("GET", "/loop", LoopbackReply{302, "", "text/plain", 0, {{"Location", "/loop"}}});
@@ -162,7 +165,8 @@ TEST_F(CurlHttpTest, FollowsRedirectsButNeverToAnotherProtocol) {
 
 TEST_F(CurlHttpTest, ADownloadIsATemporaryFileGoneAfterTheCompletionUnlessMovedAway) {
   const std::string payload(300'000, 'd');
-  server.on("GET", "/Kestrova.dmg", LoopbackReply{.body = payload, .contentType = "application/octet-stream"});
+  server.on("GET", "/Kestrova.dmg",
+            LoopbackReply{.body = payload, .contentType = "application/octet-stream"});
   std::string seenPath;
   std::string seenContents;
   std::promise<DownloadResult> done;
@@ -198,7 +202,8 @@ TEST_F(CurlHttpTest, ADownloadIsATemporaryFileGoneAfterTheCompletionUnlessMovedA
 
 TEST_F(CurlHttpTest, AFailedDownloadHasAnErrorAndLeavesNoFile) {
   server.on("GET", "/slow", LoopbackReply{.body = "late", .delaySeconds = 20});
-  for (const std::string& url : {closedURL("/"), server.url("/slow"), std::string("file:///etc/passwd")}) {
+  for (const std::string& url :
+       {closedURL("/"), server.url("/slow"), std::string("file:///etc/passwd")}) {
     std::promise<DownloadResult> done;
     http.download(HttpRequest{"GET", url, {}, std::nullopt, 1.0},
                   [&](DownloadResult r) { done.set_value(std::move(r)); });
@@ -221,7 +226,8 @@ TEST_F(CurlHttpTest, TransfersRunTogetherWhileCompletionsRunOneAtATimeOffTheCall
     std::unique_lock lock(arrivals);
     ++arrived;
     allArrived.notify_all();
-    const bool together = allArrived.wait_for(lock, std::chrono::seconds(10), [&] { return arrived >= kRequests; });
+    const bool together =
+        allArrived.wait_for(lock, std::chrono::seconds(10), [&] { return arrived >= kRequests; });
     return LoopbackReply{.body = together ? "together" : "alone"};
   });
 
@@ -232,15 +238,16 @@ TEST_F(CurlHttpTest, TransfersRunTogetherWhileCompletionsRunOneAtATimeOffTheCall
   std::atomic<int> overlaps{0};
   std::promise<void> finished;
   for (int i = 0; i < kRequests; ++i) {
-    http.send(HttpRequest{"GET", server.url("/together"), {}, std::nullopt, 20}, [&](HttpResponse r) {
-      if (running.fetch_add(1) != 0) ++overlaps;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // widen any overlap
-      std::lock_guard lock(mutex);
-      threads.insert(std::this_thread::get_id());
-      bodies.push_back(r.body.value_or(r.error.value_or("?")));
-      running.fetch_sub(1);
-      if (bodies.size() == kRequests) finished.set_value();
-    });
+    http.send(HttpRequest{"GET", server.url("/together"), {}, std::nullopt, 20},
+              [&](HttpResponse r) {
+                if (running.fetch_add(1) != 0) ++overlaps;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));  // widen any overlap
+                std::lock_guard lock(mutex);
+                threads.insert(std::this_thread::get_id());
+                bodies.push_back(r.body.value_or(r.error.value_or("?")));
+                running.fetch_sub(1);
+                if (bodies.size() == kRequests) finished.set_value();
+              });
   }
   ASSERT_EQ(finished.get_future().wait_for(kHangGuard), std::future_status::ready);
   std::lock_guard lock(mutex);

@@ -68,19 +68,21 @@ TEST_F(DiagnosticsTest, WritesTheWholeReportRevealsItAndSaysSo) {
             "--- last 400 log lines ---\n"
             "first\nsecond\n");
   EXPECT_EQ(test.ui.revealedFiles, std::vector<std::string>{test.sandbox.path(kReport)});
-  EXPECT_EQ(test.ui.alerts,
-            (std::vector<AlertSpec>{{"Diagnostics saved to your Desktop",
-                                     "Attach Kestrova-Diagnostics.txt to your message to support.\n\n"
-                                     "It contains no passwords or stream keys.",
-                                     {"OK"},
-                                     std::nullopt}}));
+  EXPECT_EQ(
+      test.ui.alerts,
+      (std::vector<AlertSpec>{{"Diagnostics saved to your Desktop",
+                               "Attach Kestrova-Diagnostics.txt to your message to support.\n\n"
+                               "It contains no passwords or stream keys.",
+                               {"OK"},
+                               std::nullopt}}));
 }
 
 // A malformed config is the report builder's concern; a missing one must not stop the report.
 TEST_F(DiagnosticsTest, NoConfigFileLeavesNoSection) {
   Diagnostics::save(EngineStatus::needsSetup);
   EXPECT_EQ(report().find("--- config"), std::string::npos) << report();
-  EXPECT_NE(report().find("\nagent installed: false\nstatus: Setup needed\n\n--- last 400 log lines ---\n"),
+  EXPECT_NE(report().find(
+                "\nagent installed: false\nstatus: Setup needed\n\n--- last 400 log lines ---\n"),
             std::string::npos)
       << report();
 }

@@ -65,7 +65,8 @@ class DownloadVerify : public ::testing::Test {
     }
     const auto image = test.sandbox.path(source + ".dmg");
     const auto& tools = test.get().tools();
-    EXPECT_EQ(shell(tools.hdiutil, {"create", "-srcfolder", test.sandbox.path(source), image}).status, 0);
+    EXPECT_EQ(
+        shell(tools.hdiutil, {"create", "-srcfolder", test.sandbox.path(source), image}).status, 0);
     if (!team.empty()) {
       EXPECT_EQ(shell(tools.codesign, {"-s", team, image}).status, 0);
     }
@@ -81,12 +82,13 @@ class DownloadVerify : public ::testing::Test {
   // The release as a feed would publish it, serving `bytes` as the image.
   Release publish(const std::string& bytes, const std::string& version = "1.1.0",
                   int status = 200) {
-    server.on("GET", "/Kestrova.dmg",
-              LoopbackReply{.status = status, .body = bytes, .contentType = "application/octet-stream"});
+    server.on(
+        "GET", "/Kestrova.dmg",
+        LoopbackReply{.status = status, .body = bytes, .contentType = "application/octet-stream"});
     const auto digest = digestOf(bytes, test.sandbox.path("digest-input"));
-    auto release = parseRelease(R"({"version": ")" + version + R"(", "url": ")" +
-                                server.url("/Kestrova.dmg") + R"(", "sha256": ")" + digest +
-                                R"(", "published": 1780000000})");
+    auto release =
+        parseRelease(R"({"version": ")" + version + R"(", "url": ")" + server.url("/Kestrova.dmg") +
+                     R"(", "sha256": ")" + digest + R"(", "published": 1780000000})");
     EXPECT_TRUE(release);
     return release.value_or(Release{});
   }
@@ -95,13 +97,13 @@ class DownloadVerify : public ::testing::Test {
     std::optional<Outcome> outcome;
     int calls = 0;
     const auto mainThread = std::this_thread::get_id();
-    downloadAndVerify(release, [&](std::optional<std::string> image,
-                                   std::optional<std::string> message) {
-      ++calls;
-      EXPECT_EQ(std::this_thread::get_id(), mainThread);
-      EXPECT_NE(image.has_value(), message.has_value()) << "exactly one of path and message";
-      outcome = Outcome{std::move(image), std::move(message)};
-    });
+    downloadAndVerify(
+        release, [&](std::optional<std::string> image, std::optional<std::string> message) {
+          ++calls;
+          EXPECT_EQ(std::this_thread::get_id(), mainThread);
+          EXPECT_NE(image.has_value(), message.has_value()) << "exactly one of path and message";
+          outcome = Outcome{std::move(image), std::move(message)};
+        });
     EXPECT_TRUE(test.loop.runUntil([&] { return outcome.has_value(); }));
     test.loop.runUntilIdle();
     EXPECT_EQ(calls, 1);
@@ -141,8 +143,8 @@ TEST_F(DownloadVerify, DigestsCompareLowerCasedButUntrimmed) {
   // The feed's upper-case digest was lower-cased when read, so it matches.
   std::string upperDigest = release.sha256;
   for (char& c : upperDigest) c = static_cast<char>(std::toupper(c));
-  auto upper = parseRelease(R"({"version": "1.1.0", "url": ")" + release.url +
-                            R"(", "sha256": ")" + upperDigest + R"(", "published": 1})");
+  auto upper = parseRelease(R"({"version": "1.1.0", "url": ")" + release.url + R"(", "sha256": ")" +
+                            upperDigest + R"(", "published": 1})");
   ASSERT_TRUE(upper);
   EXPECT_EQ(run(*upper).message, std::nullopt);
 
@@ -157,8 +159,7 @@ TEST_F(DownloadVerify, DigestsCompareLowerCasedButUntrimmed) {
 TEST_F(DownloadVerify, RefusedImagesAreDiscardedWithTheReason) {
   const std::string longLine(150, 'x');
   // The stand-in spctl's own words for an unsigned image, longer than the 120 kept.
-  const std::string unsignedWords =
-      imagePath("1.1.0") + ": rejected\nsource=no usable signature";
+  const std::string unsignedWords = imagePath("1.1.0") + ": rejected\nsource=no usable signature";
   ASSERT_GT(unsignedWords.size(), 120u);
   struct Case {
     std::string team;
@@ -196,7 +197,8 @@ TEST_F(DownloadVerify, TheTeamCheckNeedsTwoTeams) {
 TEST_F(DownloadVerify, AVersionWithASlashCannotBeSaved) {
   const auto outcome = run(publish(makeImage(kTeam), "1.1/beta"));
   EXPECT_EQ(outcome.message, "Could not save the download: No such file or directory");
-  EXPECT_FALSE(fs::exists(test.sandbox.path("Library/Application Support/Kestrova/updates/Kestrova-1.1")));
+  EXPECT_FALSE(
+      fs::exists(test.sandbox.path("Library/Application Support/Kestrova/updates/Kestrova-1.1")));
 }
 
 TEST_F(DownloadVerify, ATransportFailureNamesTheError) {
@@ -209,7 +211,8 @@ TEST_F(DownloadVerify, ATransportFailureNamesTheError) {
   EXPECT_TRUE(outcome.message->ends_with(". Check the internet connection and try again."))
       << *outcome.message;
   EXPECT_GT(outcome.message->size(), std::string("The download failed: . Check the internet "
-                                                 "connection and try again.").size());
+                                                 "connection and try again.")
+                                         .size());
   EXPECT_FALSE(fs::exists(imagePath("1.1.0"))) << "the earlier file went before the download";
 }
 

@@ -91,7 +91,8 @@ TEST_F(Feed, OnlyTheBodyDecidesAndAnUnreachableFeedGivesNothing) {
   // A feed object counts whatever the status; an error page is no feed.
   const std::pair<LoopbackReply, bool> cases[] = {
       {LoopbackReply{.status = 503, .body = kFeed}, true},
-      {LoopbackReply{.body = "<html>Service Unavailable</html>", .contentType = "text/html"}, false},
+      {LoopbackReply{.body = "<html>Service Unavailable</html>", .contentType = "text/html"},
+       false},
       {LoopbackReply{.body = ""}, false},
   };
   for (const auto& [reply, isFeed] : cases) {

@@ -101,7 +101,8 @@ TEST_F(MediaFolderTest, SendsThePlainPathTellsTheCountThenOpensTheDashboard) {
   server.on("POST", "/api/setup/folder", LoopbackReply{.body = R"({"video_count": 12})"});
   const std::string folder = "/Users/Zoë Ångström/My Videos — 東京 100%";
   chooseAndWait(folder);
-  EXPECT_EQ(test.ui.alerts, (std::vector<AlertSpec>{{"Folder set", kFound12, {"OK"}, std::nullopt}}));
+  EXPECT_EQ(test.ui.alerts,
+            (std::vector<AlertSpec>{{"Folder set", kFound12, {"OK"}, std::nullopt}}));
   EXPECT_TRUE(dashboardOpened());
 
   ASSERT_EQ(server.requestCount(), 1u);

@@ -57,8 +57,9 @@ TEST(InfoPlist, ReadsTheStringsOfTheTopDictionaryOnceOnly) {
   sandbox.write("K.app/Contents/Info.plist", kPlist);
   const PosixHost host(sandbox.path("K.app"));
   // Read once: a bundle replaced under the running program does not change what it reports.
-  sandbox.write("K.app/Contents/Info.plist",
-                "<plist><dict><key>CFBundleShortVersionString</key><string>9.9.9</string></dict></plist>");
+  sandbox.write(
+      "K.app/Contents/Info.plist",
+      "<plist><dict><key>CFBundleShortVersionString</key><string>9.9.9</string></dict></plist>");
   const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
       {"CFBundleShortVersionString", "2.4.1"},
       {"CFBundleName", "Kestrova & Co"},
@@ -77,7 +78,8 @@ TEST(InfoPlist, ReadsTheStringsOfTheTopDictionaryOnceOnly) {
 TEST(InfoPlist, AMissingOrBrokenFileHasNoStrings) {
   Sandbox sandbox;
   sandbox.write("Broken.app/Contents/Info.plist", "<plist><dict><key>CFBundleName</key><string>x");
-  sandbox.write("Other.app/Contents/Info.plist", "<other><dict><key>A</key><string>x</string></dict></other>");
+  sandbox.write("Other.app/Contents/Info.plist",
+                "<other><dict><key>A</key><string>x</string></dict></other>");
   for (const std::string bundle : {"Broken.app", "Other.app", "Absent.app"}) {
     const PosixHost host(sandbox.path(bundle));
     EXPECT_EQ(host.infoString("CFBundleName"), std::nullopt) << bundle;
@@ -95,7 +97,8 @@ TEST(ResourcesPath, ExistsOnlyWhenTheBundleHasAResourcesFolder) {
   Sandbox sandbox;
   sandbox.write("With.app/Contents/Resources/engine/x", "");
   sandbox.write("Without.app/Contents/Info.plist", kPlist);
-  EXPECT_EQ(PosixHost(sandbox.path("With.app")).resourcesPath(), sandbox.path("With.app/Contents/Resources"));
+  EXPECT_EQ(PosixHost(sandbox.path("With.app")).resourcesPath(),
+            sandbox.path("With.app/Contents/Resources"));
   EXPECT_EQ(PosixHost(sandbox.path("Without.app")).resourcesPath(), std::nullopt);
 }
 

@@ -94,9 +94,9 @@ TEST_F(ShellTest, ASignalledToolReportsTheSignalNumber) {
 }
 
 TEST_F(ShellTest, ArgumentsArriveExactlyAsGivenAndTheEnvironmentIsInherited) {
-  const std::vector<std::string> arguments{"two words", "$HOME",    "*",        "; rm -rf /",
-                                           "\"quoted\"", "'single'", "",         "a\nb",
-                                           "back\\slash", "|&<>",    "$(date)", "--flag=x y"};
+  const std::vector<std::string> arguments{"two words",   "$HOME",    "*",       "; rm -rf /",
+                                           "\"quoted\"",  "'single'", "",        "a\nb",
+                                           "back\\slash", "|&<>",     "$(date)", "--flag=x y"};
   std::string expected;
   for (const auto& argument : arguments) expected += "[" + argument + "]";
   const testing::ScopedEnv variable{"KESTROVA_SHELL_TEST", "from the app"};

@@ -120,11 +120,11 @@ class UpdateFlow : public ::testing::Test {
   }
 
   void publish(const std::string& version, const std::string& notes = "") {
-    server.on("GET", "/appcast.json",
-              reply(200, R"({"version": ")" + version + R"(", "url": ")" +
-                             server.url("/Kestrova-" + version + ".dmg") + R"(", "sha256": ")" +
-                             kDigest + R"(", "published": 1780000000, "notes": ")" + notes +
-                             R"("})"));
+    server.on(
+        "GET", "/appcast.json",
+        reply(200, R"({"version": ")" + version + R"(", "url": ")" +
+                       server.url("/Kestrova-" + version + ".dmg") + R"(", "sha256": ")" + kDigest +
+                       R"(", "published": 1780000000, "notes": ")" + notes + R"("})"));
   }
 
   void launch() {
@@ -185,8 +185,8 @@ AlertSpec okAlert(const std::string& message, const std::string& informative) {
 }
 
 AlertSpec offer(const std::string& version, const std::string& informative) {
-  return AlertSpec{"Kestrova " + version + " is available", informative, {"Update Now", "Later"},
-                   std::nullopt};
+  return AlertSpec{
+      "Kestrova " + version + " is available", informative, {"Update Now", "Later"}, std::nullopt};
 }
 
 TEST_F(UpdateFlow, QuietChecksSpeakOnlyOfANewerRelease) {
@@ -261,11 +261,11 @@ TEST_F(UpdateFlow, TheOfferShowsNotesOnlyWhenThereAreAny) {
   delegate->offerUpdate(release);
   release.notes = "Smoother playback.\nFewer stalls.";
   delegate->offerUpdate(release);
-  EXPECT_EQ(test.ui.alerts,
-            (std::vector<AlertSpec>{
-                offer("2.0", "You have 1.0.0.\n\n" + kBroadcast),
-                offer("2.0", "You have 1.0.0.\n\nSmoother playback.\nFewer stalls.\n\n" +
-                                 kBroadcast)}));
+  EXPECT_EQ(
+      test.ui.alerts,
+      (std::vector<AlertSpec>{
+          offer("2.0", "You have 1.0.0.\n\n" + kBroadcast),
+          offer("2.0", "You have 1.0.0.\n\nSmoother playback.\nFewer stalls.\n\n" + kBroadcast)}));
   EXPECT_EQ(http.downloadsSent, 0);
 }
 
@@ -279,8 +279,8 @@ TEST_F(UpdateFlow, AFailedVerificationGreysTheItemOnlyWhileItRuns) {
   const auto alertsBefore = test.ui.alerts.size();
   delegate->checkForUpdates();
   test.ui.answers.push_back(ScriptedAnswer{kAlertFirstButton, {}, 0});
-  delegate->offerUpdate(Updater::Release{"1.1.0", server.url("/Kestrova-1.1.0.dmg"), kDigest, "",
-                                         0, false});
+  delegate->offerUpdate(
+      Updater::Release{"1.1.0", server.url("/Kestrova-1.1.0.dmg"), kDigest, "", 0, false});
   EXPECT_EQ(http.feedsSent, 1);
   EXPECT_EQ(http.downloadsSent, 1);
   EXPECT_EQ(test.ui.alerts.size(), alertsBefore + 1);  // the offer itself, and nothing else
@@ -310,10 +310,9 @@ TEST_F(UpdateFlow, AVerifiedImageIsHandedToTheHelperAndTheAppQuits) {
             Updater::helperScript(Tools{}));
   EXPECT_EQ(fs::status(script).permissions(), fs::perms(0755));
   EXPECT_EQ(runner.count(kBootout), 1u);
-  EXPECT_EQ(test.host.spawned(),
-            (std::vector<std::vector<std::string>>{
-                {"/bin/bash", script, "4242", "/Applications/Kestrova.app",
-                 Updater::imagePath("1.1.0"), Updater::helperLogPath()}}));
+  EXPECT_EQ(test.host.spawned(), (std::vector<std::vector<std::string>>{
+                                     {"/bin/bash", script, "4242", "/Applications/Kestrova.app",
+                                      Updater::imagePath("1.1.0"), Updater::helperLogPath()}}));
   EXPECT_TRUE(fs::exists(Updater::imagePath("1.1.0"))) << "the helper deletes it after the swap";
 
   EXPECT_FALSE(test.ui.terminated);

@@ -1,12 +1,12 @@
 #include "tests/support/loopback_server.h"
 
 #include <httplib.h>
+#include <strings.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
-#include <strings.h>
 
 #include "tests/support/real_processes.h"
 

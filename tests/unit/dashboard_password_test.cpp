@@ -36,7 +36,8 @@ TEST(DashboardPassword, ShowsTheTrimmedPasswordAndCopiesItOnlyOnCopy) {
     TestPlatform scoped{Tools{}, &local};
     local.answer(kCommand, ShellResult{0, c.output});
     scoped.ui.pasteboard = "what the user copied";
-    scoped.ui.answers.push_back(ScriptedAnswer{.response = c.button, .fieldText = {}, .heldFor = 0});
+    scoped.ui.answers.push_back(
+        ScriptedAnswer{.response = c.button, .fieldText = {}, .heldFor = 0});
     DashboardPassword::show();
     EXPECT_EQ(local.calls(), std::vector<std::string>{kCommand});
     EXPECT_EQ(scoped.ui.alerts, (std::vector<AlertSpec>{{"Dashboard password",

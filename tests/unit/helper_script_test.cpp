@@ -22,8 +22,10 @@ const char* const kMacLines[] = {
     "/bin/rm -rf \"$BAK\" \"$NEW\"",
     // The copy goes beside the installed bundle first: a kill during it leaves that in place.
     "if /usr/bin/ditto \"$M/Kestrova.app\" \"$NEW\"; then",
-    "    /bin/mv \"$APP\" \"$BAK\" || { /bin/rm -rf \"$NEW\"; /usr/bin/hdiutil detach \"$M\" -force; exit 1; }",
-    "    /bin/mv \"$NEW\" \"$APP\" || { /bin/mv \"$BAK\" \"$APP\"; /usr/bin/hdiutil detach \"$M\" -force; exit 1; }",
+    "    /bin/mv \"$APP\" \"$BAK\" || { /bin/rm -rf \"$NEW\"; /usr/bin/hdiutil detach \"$M\" "
+    "-force; exit 1; }",
+    "    /bin/mv \"$NEW\" \"$APP\" || { /bin/mv \"$BAK\" \"$APP\"; /usr/bin/hdiutil detach \"$M\" "
+    "-force; exit 1; }",
     "    echo \"swap OK\"; /bin/rm -rf \"$BAK\"",
     "else",
     "    echo \"COPY FAILED \xE2\x80\x94 restoring previous version\"",
@@ -40,7 +42,8 @@ std::string joined(const std::string& hdiutil, const std::string& ditto, const s
     for (const auto& [from, to] : {std::pair<std::string, std::string>{"/usr/bin/hdiutil", hdiutil},
                                    {"/usr/bin/ditto", ditto},
                                    {"/usr/bin/open", open}}) {
-      for (auto at = line.find(from); at != std::string::npos; at = line.find(from, at + to.size())) {
+      for (auto at = line.find(from); at != std::string::npos;
+           at = line.find(from, at + to.size())) {
         line.replace(at, from.size(), to);
       }
     }

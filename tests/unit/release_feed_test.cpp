@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-
 #include <string>
 #include <utility>
 
@@ -52,14 +51,21 @@ std::string withKey(const std::string& key, const std::string& json) {
 
 TEST(ReleaseFeed, AMissingOrMistypedRequiredKeyMeansNoFeed) {
   const std::pair<const char*, const char*> cases[] = {
-      {"version", ""},      {"version", "120"},
-      {"version", "null"},  {"url", ""},
-      {"url", "7"},         {"url", R"("not a url")"},
-      {"url", R"("")"},     {"url", R"("downloads/k.dmg")"},
+      {"version", ""},
+      {"version", "120"},
+      {"version", "null"},
+      {"url", ""},
+      {"url", "7"},
+      {"url", R"("not a url")"},
+      {"url", R"("")"},
+      {"url", R"("downloads/k.dmg")"},
       {"url", R"("https://host/a%zz.dmg")"},
-      {"sha256", ""},       {"sha256", "[]"},
-      {"published", ""},    {"published", R"("2026-12-06T10:00:00Z")"},
-      {"published", "true"}, {"published", "null"},
+      {"sha256", ""},
+      {"sha256", "[]"},
+      {"published", ""},
+      {"published", R"("2026-12-06T10:00:00Z")"},
+      {"published", "true"},
+      {"published", "null"},
   };
   for (const auto& [key, json] : cases) {
     const auto body = withKey(key, json);
@@ -74,11 +80,16 @@ TEST(ReleaseFeed, OptionalKeysOfAnotherTypeFallBackToDefaults) {
     const char* notes;
     bool critical;
   } cases[] = {
-      {"notes", R"("Fixes.")", "Fixes.", false}, {"notes", "42", "", false},
-      {"notes", "null", "", false},              {"critical", "true", "", true},
-      {"critical", "false", "", false},          {"critical", "1", "", true},
-      {"critical", "0", "", false},              {"critical", "2", "", false},
-      {"critical", R"("true")", "", false},      {"critical", "null", "", false},
+      {"notes", R"("Fixes.")", "Fixes.", false},
+      {"notes", "42", "", false},
+      {"notes", "null", "", false},
+      {"critical", "true", "", true},
+      {"critical", "false", "", false},
+      {"critical", "1", "", true},
+      {"critical", "0", "", false},
+      {"critical", "2", "", false},
+      {"critical", R"("true")", "", false},
+      {"critical", "null", "", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(withKey(c.key, c.json));
@@ -93,7 +104,8 @@ TEST(ReleaseFeed, PublishedMayBeAnyNumber) {
   // Written out by hand: the number's own spelling (an exponent) must reach the parser.
   for (const std::string number : {"0", "-5", "1780000000.25", "1e9"}) {
     EXPECT_TRUE(parseRelease(R"({"version": "1", "url": "https://h/k.dmg", "sha256": "ab",)"
-                             R"( "published": )" + number + "}"))
+                             R"( "published": )" +
+                             number + "}"))
         << number;
   }
 }
