@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace kestrova::Updater {
 namespace {
@@ -50,53 +51,37 @@ std::string withKey(const std::string& key, const std::string& json) {
 }
 
 TEST(ReleaseFeed, AMissingOrMistypedRequiredKeyMeansNoFeed) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"version", ""},
-      {"version", "120"},
-      {"version", "null"},
-      {"url", ""},
-      {"url", "7"},
-      {"url", R"("not a url")"},
-      {"url", R"("")"},
-      {"url", R"("downloads/k.dmg")"},
-      {"url", R"("https://host/a%zz.dmg")"},
-      {"sha256", ""},
-      {"sha256", "[]"},
-      {"published", ""},
-      {"published", R"("2026-12-06T10:00:00Z")"},
-      {"published", "true"},
-      {"published", "null"},
-  };
-  for (const auto& [key, json] : cases) {
-    const auto body = withKey(key, json);
-    EXPECT_FALSE(parseRelease(body)) << body;
+  // Per key, the values that make the feed unusable ("" removes the key).
+  const std::pair<const char*, std::vector<const char*>> cases[] = {
+      {"version", {"", "120", "null"}},
+      {"url",
+       {"", "7", R"("not a url")", R"("")", R"("downloads/k.dmg")", R"("https://host/a%zz.dmg")"}},
+      {"sha256", {"", "[]"}},
+      {"published", {"", R"("2026-12-06T10:00:00Z")", "true", "null"}}};
+  for (const auto& [key, values] : cases) {
+    for (const char* json : values) {
+      const auto body = withKey(key, json);
+      EXPECT_FALSE(parseRelease(body)) << body;
+    }
   }
 }
 
 TEST(ReleaseFeed, OptionalKeysOfAnotherTypeFallBackToDefaults) {
-  const struct {
-    const char* key;
-    const char* json;
-    const char* notes;
-    bool critical;
-  } cases[] = {
-      {"notes", R"("Fixes.")", "Fixes.", false},
-      {"notes", "42", "", false},
-      {"notes", "null", "", false},
-      {"critical", "true", "", true},
-      {"critical", "false", "", false},
-      {"critical", "1", "", true},
-      {"critical", "0", "", false},
-      {"critical", "2", "", false},
-      {"critical", R"("true")", "", false},
-      {"critical", "null", "", false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(withKey(c.key, c.json));
-    const auto release = parseRelease(withKey(c.key, c.json));
-    ASSERT_TRUE(release);
-    EXPECT_EQ(release->notes, c.notes);
-    EXPECT_EQ(release->critical, c.critical);
+  // Only true, or the number 1 as some publishing tools write booleans, mark a release critical.
+  const std::pair<const char*, bool> critical[] = {
+      {"true", true}, {"1", true},          {"false", false}, {"0", false},
+      {"2", false},   {R"("true")", false}, {"null", false}};
+  for (const auto& [json, expected] : critical) {
+    const auto release = parseRelease(withKey("critical", json));
+    ASSERT_TRUE(release) << json;
+    EXPECT_EQ(release->critical, expected) << json;
+  }
+  const std::pair<const char*, const char*> notes[] = {
+      {R"("Fixes.")", "Fixes."}, {"42", ""}, {"null", ""}};
+  for (const auto& [json, expected] : notes) {
+    const auto release = parseRelease(withKey("notes", json));
+    ASSERT_TRUE(release) << json;
+    EXPECT_EQ(release->notes, expected) << json;
   }
 }
 
