@@ -204,7 +204,6 @@ class GtkFrontend : public ::testing::Test {
 
   // Gives the engine a folder with one video, as the dashboard's setup step does.
   void setMediaFolder() {
-    fs::create_directories(test_.sandbox.path("Movies"));
     test_.sandbox.write("Movies/morning.mp4", "not really a video");
     const std::string body = R"({"path": ")" + test_.sandbox.path("Movies") + R"("})";
     ASSERT_EQ(runToEnd({"curl", "-sf", "-o", "/dev/null", "-d", body,

@@ -24,13 +24,6 @@ TEST(DismissedResponse, IsCancelWhenThereIsOneElseTheLastButton) {
   }
 }
 
-// Answers the open dialog from inside its modal loop, after checking what it shows.
-struct Responder {
-  std::function<void(GtkDialog*)> act;
-  GlibMainLoop* loop = nullptr;
-  bool modalWasOpen = false;
-};
-
 GtkDialog* openDialog() {
   GList* toplevels = gtk_window_list_toplevels();
   GtkDialog* found = nullptr;
@@ -43,17 +36,6 @@ GtkDialog* openDialog() {
   return found;
 }
 
-gboolean respond(gpointer data) {
-  auto* responder = static_cast<Responder*>(data);
-  GtkDialog* dialog = openDialog();
-  if (dialog == nullptr) {
-    return G_SOURCE_CONTINUE;
-  }
-  responder->modalWasOpen = responder->loop->modalOpen();
-  responder->act(dialog);
-  return G_SOURCE_REMOVE;
-}
-
 class AlertDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -61,13 +43,28 @@ class AlertDialogs : public ::testing::Test {
       GTEST_SKIP() << testing::kNeedsDisplay;
     }
   }
+  // Runs the alert; `act` answers it from inside its modal loop, after checking what it shows.
   AlertAnswer run(const AlertSpec& spec, std::function<void(GtkDialog*)> act) {
-    responder_ = Responder{std::move(act), &loop_, false};
-    g_timeout_add(20, &respond, &responder_);
+    act_ = std::move(act);
+    modalWasOpen_ = false;
+    g_timeout_add(
+        20,
+        [](gpointer data) -> gboolean {
+          auto* self = static_cast<AlertDialogs*>(data);
+          GtkDialog* dialog = openDialog();
+          if (dialog == nullptr) {
+            return G_SOURCE_CONTINUE;
+          }
+          self->modalWasOpen_ = self->loop_.modalOpen();
+          self->act_(dialog);
+          return G_SOURCE_REMOVE;
+        },
+        this);
     return runAlertDialog(spec, nullptr, loop_);
   }
   GlibMainLoop loop_;
-  Responder responder_;
+  std::function<void(GtkDialog*)> act_;
+  bool modalWasOpen_ = false;
 };
 
 // A button answers 1000 + its index; closing the dialog without one answers Cancel. The loop's
@@ -84,7 +81,7 @@ TEST_F(AlertDialogs, AnswersByButtonIndexOrCancelWhenClosedWhileTheLoopIsHeld) {
       gtk_dialog_response(dialog, response);
     });
     EXPECT_EQ(answer.response, expected);
-    EXPECT_TRUE(responder_.modalWasOpen);
+    EXPECT_TRUE(modalWasOpen_);
     EXPECT_FALSE(loop_.modalOpen());
   }
 }
