@@ -5,9 +5,9 @@
 
 #include "app/engine/agent_launchctl.h"
 #include "app/engine/agent_locations.h"
-#include "app/platform/atomic_file.h"
 #include "app/engine/paths.h"
 #include "app/engine/shell.h"
+#include "app/platform/atomic_file.h"
 #include "app/platform/platform.h"
 #include "app/update/placement.h"
 
@@ -68,8 +68,8 @@ std::optional<std::string> load() {
     const ShellResult result = launchctl({"bootstrap", domainTarget(), Paths::agentPlist()});
     lastOutput = trimmed(result.output);
     // A service that is still (or already) there is waited for like a fresh one.
-    const bool accepted = result.status == 0 ||
-                          result.output.find("already bootstrapped") != std::string::npos;
+    const bool accepted =
+        result.status == 0 || result.output.find("already bootstrapped") != std::string::npos;
     if (accepted && waitForService(true)) {
       return std::nullopt;
     }

@@ -2,14 +2,13 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/engine/agent.h"
 #include "app/engine/agent_launchctl.h"
 #include "app/engine/agent_locations.h"
 #include "app/engine/paths.h"
 #include "app/engine/xml_text.h"
+#include "app/platform/file_text.h"
 #include "app/platform/platform.h"
 #include "app/platform/utf8.h"
 #include "app/update/placement.h"
@@ -18,16 +17,11 @@ namespace kestrova::Agent {
 namespace {
 
 std::optional<std::string> readUtf8File(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  auto text = readWholeFile(path);
+  if (!text || !isValidUtf8(*text)) {
     return std::nullopt;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad() || !isValidUtf8(text.str())) {
-    return std::nullopt;
-  }
-  return text.str();
+  return text;
 }
 
 }  // namespace
@@ -62,8 +56,8 @@ bool isStale() {
     return false;
   }
   const std::string executable = engineExecutable();
-  const std::string expected = platform().host().isExecutableFile(executable) ? executable
-                                                                              : engineScript();
+  const std::string expected =
+      platform().host().isExecutableFile(executable) ? executable : engineScript();
   return text->find(xmlEscaped(expected)) == std::string::npos;
 }
 

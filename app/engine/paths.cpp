@@ -2,13 +2,12 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <sstream>
 
 #include "app/engine/constants.h"
+#include "app/platform/file_text.h"
 #include "app/platform/platform.h"
 
 namespace kestrova::Paths {
@@ -18,19 +17,6 @@ constexpr std::int64_t kLowestPort = 1;
 constexpr std::int64_t kHighestPort = 65535;
 
 std::filesystem::path home() { return platform().host().homeDirectory(); }
-
-std::optional<std::string> readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return std::nullopt;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) {
-    return std::nullopt;
-  }
-  return text.str();
-}
 
 // A JSON number counts when it is exactly an integer that fits 64 signed bits: 9000 and 9000.0
 // do, 9000.5 and 1e300 do not.

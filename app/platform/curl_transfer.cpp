@@ -22,7 +22,8 @@ constexpr long kMaxRedirects = 16;
 constexpr double kLongestLimitMs = 86'400'000.0;
 
 bool hasWebScheme(const std::string& url) {
-  return strncasecmp(url.c_str(), "http://", 7) == 0 || strncasecmp(url.c_str(), "https://", 8) == 0;
+  return strncasecmp(url.c_str(), "http://", 7) == 0 ||
+         strncasecmp(url.c_str(), "https://", 8) == 0;
 }
 
 // Loopback addresses never go through a proxy, whatever the environment names: the engine on
@@ -172,7 +173,8 @@ std::size_t CurlTransfer::writeToFile(char* data, std::size_t size, std::size_t 
     const ssize_t step = ::write(transfer.fileDescriptor_, data + written, bytes - written);
     if (step < 0 && errno == EINTR) continue;
     if (step <= 0) {
-      transfer.sinkError_ = errnoText("Could not write the downloaded file", step < 0 ? errno : EIO);
+      transfer.sinkError_ =
+          errnoText("Could not write the downloaded file", step < 0 ? errno : EIO);
       return 0;
     }
     written += static_cast<std::size_t>(step);
@@ -200,8 +202,8 @@ std::function<void()> CurlTransfer::finish(CURLcode code) {
   long status = 0;
   curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &status);
   if (responseDone_) {
-    return [done = std::move(responseDone_), response = HttpResponse{std::nullopt, status,
-                                                                     std::move(body_)}]() mutable {
+    return [done = std::move(responseDone_),
+            response = HttpResponse{std::nullopt, status, std::move(body_)}]() mutable {
       done(std::move(response));
     };
   }
@@ -219,9 +221,7 @@ std::function<void()> CurlTransfer::fail(const std::string& error) {
   if (fileDescriptor_ >= 0) ::close(std::exchange(fileDescriptor_, -1));
   if (!filePath_.empty()) removeQuietly(std::exchange(filePath_, std::string()));
   if (responseDone_) {
-    return [done = std::move(responseDone_), error] {
-      done(HttpResponse{error, 0, std::nullopt});
-    };
+    return [done = std::move(responseDone_), error] { done(HttpResponse{error, 0, std::nullopt}); };
   }
   return [done = std::move(downloadDone_), error] { done(DownloadResult{error, std::nullopt}); };
 }

@@ -16,7 +16,9 @@ extern char** environ;
 namespace kestrova {
 namespace {
 
-std::string describe(int error) { return std::error_code(error, std::generic_category()).message(); }
+std::string describe(int error) {
+  return std::error_code(error, std::generic_category()).message();
+}
 
 // Everything after fork() runs in a copy of a multi-threaded process: only async-signal-safe
 // calls from here to exec or _exit.

@@ -1,8 +1,7 @@
 #include "app/platform/info_plist.h"
 
-#include <pugixml.hpp>
-
 #include <cstring>
+#include <pugixml.hpp>
 
 namespace kestrova {
 

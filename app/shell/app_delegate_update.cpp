@@ -21,8 +21,9 @@ std::string offerText(const Updater::Release& release) {
   if (!release.notes.empty()) {
     text += "\n\n" + release.notes;
   }
-  return text + "\n\nUpdating stops the broadcast for about a minute; it resumes by itself "
-                "from where it stopped.";
+  return text +
+         "\n\nUpdating stops the broadcast for about a minute; it resumes by itself "
+         "from where it stopped.";
 }
 
 }  // namespace
@@ -63,8 +64,10 @@ void AppDelegate::runUpdateCheck(bool quiet) {
 }
 
 void AppDelegate::offerUpdate(const Updater::Release& release) {
-  const AlertSpec offer{"Kestrova " + release.version + " is available", offerText(release),
-                        {"Update Now", "Later"}, std::nullopt};
+  const AlertSpec offer{"Kestrova " + release.version + " is available",
+                        offerText(release),
+                        {"Update Now", "Later"},
+                        std::nullopt};
   if (platform().ui().runAlert(offer).response != kAlertFirstButton) {
     return;  // "Later": nothing is remembered; the next check offers it again
   }
@@ -81,33 +84,33 @@ void AppDelegate::beginUpdate(const Updater::Release& release) {
   if (statusItem_) {
     statusItem_->setAppearsDisabled(true);
   }
-  Updater::downloadAndVerify(release, [self = shared_from_this()](
-                                          std::optional<std::string> image,
-                                          std::optional<std::string> message) {
-    self->updateInProgress_ = false;
-    if (self->statusItem_) {
-      self->statusItem_->setAppearsDisabled(false);
-    }
-    if (message) {
-      self->alert("Update not installed", *message);  // the engine was never interrupted
-      return;
-    }
-    if (!image) {
-      return;
-    }
-    const auto failure = Updater::swapAndRelaunch(*image);
-    if (!failure) {
-      return;  // the helper has taken over; the application terminates in a moment
-    }
-    self->alert("Update not installed", *failure);
-    // Bring the broadcast back: a helper that was never written left the service loaded; one
-    // that could not start came after the service was unloaded.
-    if (Agent::isLoaded()) {
-      Agent::restart();
-    } else {
-      (void)Agent::install();
-    }
-  });
+  Updater::downloadAndVerify(
+      release, [self = shared_from_this()](std::optional<std::string> image,
+                                           std::optional<std::string> message) {
+        self->updateInProgress_ = false;
+        if (self->statusItem_) {
+          self->statusItem_->setAppearsDisabled(false);
+        }
+        if (message) {
+          self->alert("Update not installed", *message);  // the engine was never interrupted
+          return;
+        }
+        if (!image) {
+          return;
+        }
+        const auto failure = Updater::swapAndRelaunch(*image);
+        if (!failure) {
+          return;  // the helper has taken over; the application terminates in a moment
+        }
+        self->alert("Update not installed", *failure);
+        // Bring the broadcast back: a helper that was never written left the service loaded; one
+        // that could not start came after the service was unloaded.
+        if (Agent::isLoaded()) {
+          Agent::restart();
+        } else {
+          (void)Agent::install();
+        }
+      });
 }
 
 }  // namespace kestrova

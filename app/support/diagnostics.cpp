@@ -1,32 +1,16 @@
 #include "app/support/diagnostics.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/engine/paths.h"
 #include "app/engine/shell.h"
 #include "app/platform/atomic_file.h"
+#include "app/platform/file_text.h"
 #include "app/platform/platform.h"
 
 namespace kestrova::Diagnostics {
 
-namespace {
-
-std::optional<std::string> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return std::nullopt;
-  }
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad()) {
-    return std::nullopt;
-  }
-  return std::move(contents).str();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string reportPath() {
   return platform().host().homeDirectory() + "/Desktop/Kestrova-Diagnostics.txt";
@@ -41,7 +25,7 @@ ReportFacts gather(EngineStatus status) {
   std::error_code ec;
   facts.agentInstalled = std::filesystem::exists(Paths::agentPlist(), ec);
   facts.status = status;
-  facts.configText = readFile(Paths::configFile());
+  facts.configText = readWholeFile(Paths::configFile());
   // The tool's own complaint (no such file) is what support should see when there is no log.
   facts.logTail =
       shell(platform().tools().tail, {"-n", "400", Paths::logDir() + "/stream.log"}).output;

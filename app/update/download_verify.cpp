@@ -67,11 +67,12 @@ std::optional<std::string> verify(const std::string& image, const std::string& e
   if (sum.status != 0 || digestFrom(sum.output) != expectedDigest) {
     return kChecksumMessage;
   }
-  const auto assessment = shell(tools.spctl, {"-a", "-t", "open", "--context",
-                                              "context:primary-signature", "-v", image});
+  const auto assessment = shell(
+      tools.spctl, {"-a", "-t", "open", "--context", "context:primary-signature", "-v", image});
   if (assessment.status != 0 || assessment.output.find("accepted") == std::string::npos) {
-    return std::string("The update could not be verified, so it was discarded. Please report "
-                       "this to ") +
+    return std::string(
+               "The update could not be verified, so it was discarded. Please report "
+               "this to ") +
            kSupportEmail + ". " + gatekeeperDetail(assessment);
   }
   // An unsigned or ad-hoc signed running copy has no team to compare; nor has an image that
@@ -82,8 +83,9 @@ std::optional<std::string> verify(const std::string& image, const std::string& e
   }
   const auto theirs = teamID(image);
   if (theirs && *theirs != *mine) {
-    return std::string("The update was signed by a different developer, so it was discarded. "
-                       "Please report this to ") +
+    return std::string(
+               "The update was signed by a different developer, so it was discarded. "
+               "Please report this to ") +
            kSupportEmail + ".";
   }
   return std::nullopt;
@@ -92,9 +94,8 @@ std::optional<std::string> verify(const std::string& image, const std::string& e
 // Runs on the URL-loading thread; the outcome crosses to the main thread in one post.
 void finishDownload(const DownloadResult& result, const Release& release, const VerifyDone& done) {
   auto finish = [&done](std::optional<std::string> path, std::optional<std::string> message) {
-    platform().loop().post([done, path = std::move(path), message = std::move(message)] {
-      done(path, message);
-    });
+    platform().loop().post(
+        [done, path = std::move(path), message = std::move(message)] { done(path, message); });
   };
   if (result.error || !result.file) {
     finish(std::nullopt, "The download failed: " + result.error.value_or("no data") + ". " +

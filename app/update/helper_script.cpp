@@ -39,7 +39,8 @@ std::string helperScript(const Tools& tools) {
          "BAK=\"$(/usr/bin/dirname \"$APP\")/.Kestrova-previous\"\n"
          "NEW=\"$(/usr/bin/dirname \"$APP\")/.Kestrova-incoming\"\n"
          "/bin/rm -rf \"$BAK\" \"$NEW\"\n"
-         "if " + ditto + " \"$M/Kestrova.app\" \"$NEW\"; then\n" +
+         "if " +
+         ditto + " \"$M/Kestrova.app\" \"$NEW\"; then\n" +
          "    /bin/mv \"$APP\" \"$BAK\" || { /bin/rm -rf \"$NEW\"; " + hdiutil +
          " detach \"$M\" -force; exit 1; }\n" +
          "    /bin/mv \"$NEW\" \"$APP\" || { /bin/mv \"$BAK\" \"$APP\"; " + hdiutil +
@@ -49,8 +50,7 @@ std::string helperScript(const Tools& tools) {
          "    echo \"COPY FAILED \u2014 restoring previous version\"\n"
          "    /bin/rm -rf \"$NEW\"\n"
          "fi\n" +
-         hdiutil + " detach \"$M\" -force\n" +
-         "/bin/rm -f \"$DMG\"\n" + open + " \"$APP\"";
+         hdiutil + " detach \"$M\" -force\n" + "/bin/rm -f \"$DMG\"\n" + open + " \"$APP\"";
 }
 
 }  // namespace kestrova::Updater

@@ -1,11 +1,9 @@
 #include "app/update/update_feed.h"
 
-#include <fstream>
-#include <sstream>
-
 #include <nlohmann/json.hpp>
 
 #include "app/engine/paths.h"
+#include "app/platform/file_text.h"
 #include "app/platform/platform.h"
 #include "app/update/product_site.h"
 #include "app/update/release_feed.h"
@@ -17,13 +15,11 @@ namespace {
 constexpr double kFeedTimeout = 60.0;
 
 std::optional<std::string> configuredFeed() {
-  std::ifstream file(Paths::configFile(), std::ios::binary);
-  if (!file) {
+  const auto text = readWholeFile(Paths::configFile());
+  if (!text) {
     return std::nullopt;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  const auto config = nlohmann::json::parse(text.str(), nullptr, false);
+  const auto config = nlohmann::json::parse(*text, nullptr, false);
   if (config.is_discarded() || !config.is_object()) {
     return std::nullopt;
   }

@@ -18,11 +18,13 @@
 #include "app/engine/paths.h"
 #include "app/engine/shell.h"
 #include "app/platform/posix_command_runner.h"
+#include "tests/support/real_processes.h"
 #include "tests/support/test_platform.h"
 
 namespace {
 
 using namespace kestrova;
+using kestrova::testing::freePort;
 
 // Forwards to the real runner and counts launchctl invocations.
 class CountingRunner final : public CommandRunner {
@@ -46,18 +48,6 @@ struct Sample {
   double milliseconds;
   int invocations;
 };
-
-int freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  auto* generic = reinterpret_cast<sockaddr*>(&address);
-  const bool bound = ::bind(fd, generic, length) == 0 && ::getsockname(fd, generic, &length) == 0;
-  ::close(fd);
-  return bound ? ntohs(address.sin_port) : 0;
-}
 
 void waitForEngine() {
   httplib::Client client("127.0.0.1", static_cast<int>(Paths::port()));

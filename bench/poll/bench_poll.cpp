@@ -92,14 +92,14 @@ kestrova::EngineStatus pollOnce(kestrova::testing::TestPlatform& platform) {
 double backToBack(kestrova::testing::TestPlatform& platform, const std::string& url, int polls) {
   for (int i = 0; i < 50; ++i) (void)pollOnce(platform);  // connections, caches, first-use costs
   bool allOnAir = true;
-  const Figures app = measure(polls, [&] {
-    allOnAir = allOnAir && pollOnce(platform) == kestrova::EngineStatus::onAir;
-  });
+  const Figures app = measure(
+      polls, [&] { allOnAir = allOnAir && pollOnce(platform) == kestrova::EngineStatus::onAir; });
 
   CURL* easy = curl_easy_init();
   curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION,
-                   +[](char*, size_t size, size_t count, void*) { return size * count; });
+  curl_easy_setopt(
+      easy, CURLOPT_WRITEFUNCTION,
+      +[](char*, size_t size, size_t count, void*) { return size * count; });
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   for (int i = 0; i < 50; ++i) curl_easy_perform(easy);
   const Figures bare = measure(polls, [&] { curl_easy_perform(easy); });
@@ -109,15 +109,21 @@ double backToBack(kestrova::testing::TestPlatform& platform, const std::string& 
   const double program = kestrova::bench::curlProgram(url, programRuns).cpuMsPerRun;
 
   std::printf("status poll, back to back (%d polls, engine stand-in in another process):\n", polls);
-  std::printf("  app path (requestStatus: config read, GET, derive, post, apply)  %.4f ms CPU  %.4f ms wall per poll%s\n",
-              app.cpuMs, app.wallMs, allOnAir ? "" : "  [NOT all ON AIR]");
-  std::printf("  peer: bare libcurl, one reused handle, caller's thread          %.4f ms CPU  %.4f ms wall per request\n",
-              bare.cpuMs, bare.wallMs);
+  std::printf(
+      "  app path (requestStatus: config read, GET, derive, post, apply)  %.4f ms CPU  %.4f ms "
+      "wall per poll%s\n",
+      app.cpuMs, app.wallMs, allOnAir ? "" : "  [NOT all ON AIR]");
+  std::printf(
+      "  peer: bare libcurl, one reused handle, caller's thread          %.4f ms CPU  %.4f ms wall "
+      "per request\n",
+      bare.cpuMs, bare.wallMs);
   if (program < 0) {
     std::printf("  peer: the curl program: not found on PATH\n");
   } else {
-    std::printf("  peer: the curl program, one run per request (%d runs)           %.4f ms CPU per request\n",
-                programRuns, program);
+    std::printf(
+        "  peer: the curl program, one run per request (%d runs)           %.4f ms CPU per "
+        "request\n",
+        programRuns, program);
   }
   std::fflush(stdout);
   return program;
@@ -153,8 +159,9 @@ int main() {
   kestrova::testing::TestPlatform platform;
   platform.sandbox.write("Library/Application Support/Kestrova/config.json",
                          "{\"port\": " + std::to_string(port) + "}");
-  const double programCpuMs = backToBack(platform, "http://127.0.0.1:" + std::to_string(port) + "/api/status",
-             setting("KESTROVA_BENCH_POLLS", 2000));
+  const double programCpuMs =
+      backToBack(platform, "http://127.0.0.1:" + std::to_string(port) + "/api/status",
+                 setting("KESTROVA_BENCH_POLLS", 2000));
   atThePollingPace(platform, setting("KESTROVA_BENCH_IDLE_POLLS", 12),
                    setting("KESTROVA_BENCH_PERIOD", 5), programCpuMs);
   kill(engine, SIGTERM);

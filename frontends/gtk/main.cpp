@@ -6,10 +6,10 @@
 #include "app/platform/platform.h"
 #include "app/platform/posix_command_runner.h"
 #include "app/platform/posix_host.h"
+#include "app/platform/standin_tools.h"
 #include "app/shell/program.h"
 #include "frontends/gtk/glib_main_loop.h"
 #include "frontends/gtk/gtk_ui.h"
-#include "app/platform/standin_tools.h"
 
 int main() {
   using namespace kestrova;

@@ -57,7 +57,8 @@ int waitForChild(pid_t pid) {
 int main(int argc, char** argv) {
   const int start = commandStart(argc, argv);
   if (start < 0) {
-    std::fprintf(stderr, "usage: caffeinate [-disu] [-t timeout] [-w pid] [utility arguments...]\n");
+    std::fprintf(stderr,
+                 "usage: caffeinate [-disu] [-t timeout] [-w pid] [utility arguments...]\n");
     return 1;
   }
   if (start >= argc) {

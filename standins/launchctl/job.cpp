@@ -78,8 +78,8 @@ std::optional<Refusal> readInteger(const Entries& entries, const std::string& ke
   char* end = nullptr;
   errno = 0;
   const long value = std::strtol(text.c_str(), &end, 10);
-  if (!isA(found->second, "integer") || text.empty() || *end != '\0' || errno != 0 ||
-      value < 0 || value > 86400) {
+  if (!isA(found->second, "integer") || text.empty() || *end != '\0' || errno != 0 || value < 0 ||
+      value > 86400) {
     return Refusal{key + " must be an integer from 0 to 86400"};
   }
   out = static_cast<int>(value);

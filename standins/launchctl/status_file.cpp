@@ -38,20 +38,33 @@ std::string unescaped(const std::string& value) {
   return out;
 }
 
-int number(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
+int number(const std::string& text) {
+  return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
+}
 
 void assign(ServiceStatus& status, const std::string& key, const std::string& value) {
-  if (key == "label") status.label = value;
-  else if (key == "path") status.path = value;
-  else if (key == "program") status.program = value;
-  else if (key == "argument") status.arguments.push_back(value);
-  else if (key == "stdout") status.standardOutPath = value;
-  else if (key == "stderr") status.standardErrorPath = value;
-  else if (key == "supervisor") status.supervisor = number(value);
-  else if (key == "pid") status.pid = number(value);
-  else if (key == "runs") status.runs = number(value);
-  else if (key == "state") status.state = value;
-  else if (key == "last_exit") status.lastExit = value;
+  if (key == "label")
+    status.label = value;
+  else if (key == "path")
+    status.path = value;
+  else if (key == "program")
+    status.program = value;
+  else if (key == "argument")
+    status.arguments.push_back(value);
+  else if (key == "stdout")
+    status.standardOutPath = value;
+  else if (key == "stderr")
+    status.standardErrorPath = value;
+  else if (key == "supervisor")
+    status.supervisor = number(value);
+  else if (key == "pid")
+    status.pid = number(value);
+  else if (key == "runs")
+    status.runs = number(value);
+  else if (key == "state")
+    status.state = value;
+  else if (key == "last_exit")
+    status.lastExit = value;
 }
 
 }  // namespace
@@ -63,8 +76,8 @@ void writeStatus(const std::string& folder, const ServiceStatus& status) {
   for (const auto& argument : status.arguments) {
     text << "argument=" << escaped(argument) << "\n";
   }
-  text << "stdout=" << escaped(status.standardOutPath) << "\nstderr="
-       << escaped(status.standardErrorPath) << "\nsupervisor=" << status.supervisor
+  text << "stdout=" << escaped(status.standardOutPath)
+       << "\nstderr=" << escaped(status.standardErrorPath) << "\nsupervisor=" << status.supervisor
        << "\npid=" << status.pid << "\nruns=" << status.runs << "\nstate=" << status.state
        << "\nlast_exit=" << escaped(status.lastExit) << "\n";
   // Readers never see half a file: write beside it, then rename over it.

@@ -76,7 +76,9 @@ class Supervisor {
  private:
   void onSignal(int signo) {
     switch (signo) {
-      case SIGCHLD: reap(); break;
+      case SIGCHLD:
+        reap();
+        break;
       case kRestartSignal:
         if (stopping_ || restartNow_) break;
         if (pid_ > 0) {
@@ -195,8 +197,10 @@ class Supervisor {
     status.supervisor = ::getpid();
     status.pid = pid_;
     status.runs = runs_;
-    status.state = stopping_ ? "exiting" : pid_ > 0 ? "running" : startAt_ ? "spawn scheduled"
-                                                                          : "not running";
+    status.state = stopping_  ? "exiting"
+                   : pid_ > 0 ? "running"
+                   : startAt_ ? "spawn scheduled"
+                              : "not running";
     status.lastExit = lastExit_;
     writeStatus(folder_, status);
   }

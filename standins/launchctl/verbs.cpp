@@ -122,9 +122,12 @@ int kickstart(const std::vector<std::string>& arguments, std::ostream& out) {
   bool printPid = false;
   std::string serviceTarget;
   for (const auto& argument : arguments) {
-    if (argument == "-k") kill = true;
-    else if (argument == "-p") printPid = true;
-    else serviceTarget = argument;
+    if (argument == "-k")
+      kill = true;
+    else if (argument == "-p")
+      printPid = true;
+    else
+      serviceTarget = argument;
   }
   const auto target = parseServiceTarget(serviceTarget);
   if (!target) {

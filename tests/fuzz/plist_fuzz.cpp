@@ -1,9 +1,8 @@
 // The agent's property list parses as XML for any program arguments and gives every argument
 // back unchanged, including markup characters and non-ASCII text.
-#include <pugixml.hpp>
-
 #include <cstdint>
 #include <cstdlib>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
 

@@ -1,8 +1,7 @@
 // Whatever the engine's configuration holds, no listed top-level value reaches the report.
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "app/support/diagnostics_report.h"

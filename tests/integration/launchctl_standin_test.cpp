@@ -41,23 +41,27 @@ class LaunchctlStandinTest : public ::testing::Test {
   // Writes an agent file (mode 0644) running `script` under /bin/sh -c; returns its path.
   std::string writeAgent(const std::string& label, const std::string& script,
                          const std::string& keys) {
-    return writeFile(
-        "Library/LaunchAgents/" + label + ".plist",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
-        "  <key>Label</key><string>" + label + "</string>\n"
-        "  <key>ProgramArguments</key>\n  <array>\n    <string>/bin/sh</string>\n"
-        "    <string>-c</string>\n    <string>" + xmlEscaped(script) + "</string>\n"
-        "  </array>\n" + keys + "</dict>\n</plist>");
+    return writeFile("Library/LaunchAgents/" + label + ".plist",
+                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"
+                     "  <key>Label</key><string>" +
+                         label +
+                         "</string>\n"
+                         "  <key>ProgramArguments</key>\n  <array>\n    <string>/bin/sh</string>\n"
+                         "    <string>-c</string>\n    <string>" +
+                         xmlEscaped(script) +
+                         "</string>\n"
+                         "  </array>\n" +
+                         keys + "</dict>\n</plist>");
   }
   std::string writeFile(const std::string& relative, const std::string& text) {
     const std::string written = test.sandbox.write(relative, text);
     ::chmod(written.c_str(), 0644);
     return written;
   }
-  ShellResult bootstrap(const std::string& file) {
-    return launchctl({"bootstrap", kDomain, file});
+  ShellResult bootstrap(const std::string& file) { return launchctl({"bootstrap", kDomain, file}); }
+  ShellResult print(const std::string& label) {
+    return launchctl({"print", kDomain + "/" + label});
   }
-  ShellResult print(const std::string& label) { return launchctl({"print", kDomain + "/" + label}); }
   bool loaded(const std::string& label) { return print(label).status == 0; }
   pid_t pidOf(const std::string& label) {
     return testing::printedPid(print(label).output).value_or(0);
@@ -129,10 +133,13 @@ TEST_F(LaunchctlStandinTest, RunsTheProgramWithItsEnvironmentAndOutputFiles) {
   writeFile("logs/out.txt", "earlier line\n");
   const std::string file = writeAgent(
       "com.example.hello", "echo \"$GREETING from $$ in $(pwd)\"; echo oops >&2; " + kRunForever,
-      kRunAtLoad + "  <key>StandardOutPath</key><string>" + logs + "/out.txt</string>\n"
-                   "  <key>StandardErrorPath</key><string>" + logs + "/err.txt</string>\n"
-                   "  <key>EnvironmentVariables</key><dict><key>GREETING</key>"
-                   "<string>fish &amp; chips</string></dict>\n");
+      kRunAtLoad + "  <key>StandardOutPath</key><string>" + logs +
+          "/out.txt</string>\n"
+          "  <key>StandardErrorPath</key><string>" +
+          logs +
+          "/err.txt</string>\n"
+          "  <key>EnvironmentVariables</key><dict><key>GREETING</key>"
+          "<string>fish &amp; chips</string></dict>\n");
 
   // The shell reads launchctl's output to its end: the supervisor must not hold it open.
   EXPECT_EQ(bootstrap(file), (ShellResult{0, ""}));
@@ -171,10 +178,10 @@ TEST_F(LaunchctlStandinTest, BootoutEndsTheWholeProcessGroupThenForgetsTheServic
 }
 
 TEST_F(LaunchctlStandinTest, AProgramThatIgnoresSigtermIsKilledAfterItsExitTimeout) {
-  const std::string file = writeAgent(
-      "com.example.stubborn",
-      "trap '' TERM; echo ready > \"$HOME/ready\"; while :; do sleep 0.05; done",
-      kRunAtLoad + "  <key>ExitTimeOut</key><integer>1</integer>\n");
+  const std::string file =
+      writeAgent("com.example.stubborn",
+                 "trap '' TERM; echo ready > \"$HOME/ready\"; while :; do sleep 0.05; done",
+                 kRunAtLoad + "  <key>ExitTimeOut</key><integer>1</integer>\n");
   ASSERT_EQ(bootstrap(file).status, 0);
   const pid_t pid = pidOf("com.example.stubborn");
   ASSERT_TRUE(eventually([&] { return read("ready") == "ready\n"; }));

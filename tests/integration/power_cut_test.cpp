@@ -53,8 +53,8 @@ TEST(PowerCut, AtomicWriteLeavesOldOrNewWhole) {
     }
     killAfter(writer, std::chrono::microseconds(delay(random)));
     const std::string now = sandbox.read("Library/LaunchAgents/agent.plist");
-    ASSERT_TRUE(now == small || now == large) << "torn file of " << now.size() << " bytes at cut "
-                                              << cut;
+    ASSERT_TRUE(now == small || now == large)
+        << "torn file of " << now.size() << " bytes at cut " << cut;
   }
 }
 
@@ -70,8 +70,8 @@ TEST(PowerCut, InkslabCardIsOldOrNewWhole) {
   const std::string inkslab = std::string(KESTROVA_ENGINE_RUNTIME_DIR) + "/inkslab";
   const std::string target = sandbox.path("card.png");
   auto render = [&](const char* text) {
-    std::vector<std::string> args{inkslab, target, "1920", "1080", "203040", text, "96", "FFFFFF",
-                                  "Second line", "48", "FFCC00"};
+    std::vector<std::string> args{inkslab, target,   "1920",        "1080", "203040", text,
+                                  "96",    "FFFFFF", "Second line", "48",   "FFCC00"};
     std::vector<char*> argv;
     for (auto& arg : args) {
       argv.push_back(arg.data());

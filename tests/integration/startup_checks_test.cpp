@@ -24,8 +24,8 @@ class StartupChecksTest : public ::testing::Test, protected ShellHarness {
  protected:
   [[nodiscard]] std::vector<std::string> alertMessages() const {
     std::vector<std::string> messages;
-    for (const AlertSpec& spec : platform.ui.alerts) {
-      messages.push_back(spec.message);
+    for (const AlertSpec& shown : platform.ui.alerts) {
+      messages.push_back(shown.message);
     }
     return messages;
   }

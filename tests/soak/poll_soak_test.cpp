@@ -37,7 +37,8 @@ std::size_t entriesIn(const char* folder) {
 class ServerProcess {
  public:
   ServerProcess(const std::string& portFile, const std::string& logFile) {
-    const std::string script = std::string(KESTROVA_SOURCE_DIR) + "/tests/soak/misbehaving_server.py";
+    const std::string script =
+        std::string(KESTROVA_SOURCE_DIR) + "/tests/soak/misbehaving_server.py";
     std::vector<std::string> args{"/usr/bin/python3", script, portFile, logFile, "20261206"};
     std::vector<char*> argv;
     for (auto& arg : args) {
@@ -90,9 +91,8 @@ Tally expectedFrom(const std::string& logFile) {
   std::ifstream log(logFile);
   std::string line;
   while (std::getline(log, line)) {
-    const auto report = line.rfind("full ", 0) == 0
-                            ? deriveStatus(decodeBase64(line.substr(5)))
-                            : deriveStatus(std::nullopt);
+    const auto report = line.rfind("full ", 0) == 0 ? deriveStatus(decodeBase64(line.substr(5)))
+                                                    : deriveStatus(std::nullopt);
     ++tally[{report.status, report.now}];
   }
   return tally;
@@ -107,7 +107,8 @@ TEST(PollSoak, EveryResultIsTheDerivationOfWhatWasSentAndNothingLeaks) {
   ASSERT_TRUE(test.loop.runUntil([&] { return std::filesystem::exists(portFile); }));
   std::string port;
   std::ifstream(portFile) >> port;
-  test.sandbox.write("Library/Application Support/Kestrova/config.json", "{\"port\": " + port + "}");
+  test.sandbox.write("Library/Application Support/Kestrova/config.json",
+                     "{\"port\": " + port + "}");
 
   // The first poll warms up, so that lazily made threads and caches exist before the count.
   Tally results;

@@ -43,8 +43,8 @@ void FakeHost::sleepFor(double seconds) const {
   }
 }
 
-std::optional<std::string> FakeHost::spawnDetached(const std::string& path,
-                                                   const std::vector<std::string>& arguments) const {
+std::optional<std::string> FakeHost::spawnDetached(
+    const std::string& path, const std::vector<std::string>& arguments) const {
   {
     std::lock_guard lock(mutex_);
     std::vector<std::string> call{path};

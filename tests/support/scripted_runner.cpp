@@ -41,9 +41,8 @@ std::size_t ScriptedRunner::count(const std::string& commandLine) const {
 
 std::size_t ScriptedRunner::countStartingWith(const std::string& prefix) const {
   std::lock_guard lock(mutex_);
-  return static_cast<std::size_t>(std::count_if(calls_.begin(), calls_.end(), [&](const auto& c) {
-    return c.rfind(prefix, 0) == 0;
-  }));
+  return static_cast<std::size_t>(std::count_if(
+      calls_.begin(), calls_.end(), [&](const auto& c) { return c.rfind(prefix, 0) == 0; }));
 }
 
 void ScriptedRunner::clearCalls() {

@@ -27,8 +27,8 @@ class AgentSystemTest : public ::testing::Test, protected StandinMachine {
   // Waits until another engine process than `old` answers; its pid.
   pid_t replacementOf(pid_t old, double limitSeconds = 15) {
     std::optional<pid_t> now;
-    EXPECT_TRUE(eventually(
-        [&] { return (now = enginePid()) && *now != old && engineAnswers(); }, limitSeconds));
+    EXPECT_TRUE(eventually([&] { return (now = enginePid()) && *now != old && engineAnswers(); },
+                           limitSeconds));
     EXPECT_FALSE(processRunning(old));
     return now.value_or(0);
   }

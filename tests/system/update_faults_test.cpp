@@ -153,9 +153,9 @@ struct Step {
 };
 
 struct Outcome {
-  int exitStatus = -1;  // -1 when killed
-  std::string app;      // whatIsAt the bundle's path
-  std::string backup;   // whatIsAt .Kestrova-previous
+  int exitStatus = -1;   // -1 when killed
+  std::string app;       // whatIsAt the bundle's path
+  std::string backup;    // whatIsAt .Kestrova-previous
   std::string incoming;  // whatIsAt .Kestrova-incoming
 };
 

@@ -17,8 +17,8 @@
 namespace kestrova {
 namespace {
 
-using testing::ScriptedRunner;
 using testing::Sandbox;
+using testing::ScriptedRunner;
 using testing::TestPlatform;
 
 const std::string kLaunchctl = "/bin/launchctl";
@@ -114,22 +114,30 @@ TEST_F(AgentTest, PropertyListTextForTheBundledEngine) {
       "  <array>\n"
       "    <string>/usr/bin/caffeinate</string>\n"
       "    <string>-is</string>\n"
-      "    <string>" + resources + "/engine/runtime/kestrova-engine</string>\n"
+      "    <string>" +
+      resources +
+      "/engine/runtime/kestrova-engine</string>\n"
       "  </array>\n"
       "  <key>RunAtLoad</key><true/>\n"
       "  <key>KeepAlive</key><true/>\n"
       "  <key>ThrottleInterval</key><integer>10</integer>\n"
-      "  <key>StandardOutPath</key><string>" + logs + "/agent.out</string>\n"
-      "  <key>StandardErrorPath</key><string>" + logs + "/agent.err</string>\n"
+      "  <key>StandardOutPath</key><string>" +
+      logs +
+      "/agent.out</string>\n"
+      "  <key>StandardErrorPath</key><string>" +
+      logs +
+      "/agent.err</string>\n"
       "  <key>EnvironmentVariables</key>\n"
       "  <dict>\n"
-      "    <key>KESTROVA_RESOURCES</key><string>" + resources + "/engine</string>\n"
+      "    <key>KESTROVA_RESOURCES</key><string>" +
+      resources +
+      "/engine</string>\n"
       "  </dict>\n"
       "</dict>\n"
       "</plist>";
-  EXPECT_EQ(Agent::plist({"/usr/bin/caffeinate", "-is",
-                          resources + "/engine/runtime/kestrova-engine"}),
-            expected);
+  EXPECT_EQ(
+      Agent::plist({"/usr/bin/caffeinate", "-is", resources + "/engine/runtime/kestrova-engine"}),
+      expected);
 }
 
 TEST_F(AgentTest, PropertyListEscapesEveryValue) {
@@ -151,10 +159,10 @@ TEST_F(AgentTest, PropertyListEscapesEveryValue) {
 // Which Python candidates exist and how their probes answer, and what is chosen.
 struct PythonCase {
   const char* name;
-  std::vector<int> present;                          // candidates that exist and are executable
-  std::vector<std::pair<int, ShellResult>> probes;   // how each present candidate answers
+  std::vector<int> present;                         // candidates that exist and are executable
+  std::vector<std::pair<int, ShellResult>> probes;  // how each present candidate answers
   std::optional<int> chosen;
-  std::vector<int> probed;                           // in order
+  std::vector<int> probed;  // in order
 };
 
 TEST_F(AgentTest, WorkingPythonTriesCandidatesInOrderAndSkipsFailures) {
@@ -163,10 +171,16 @@ TEST_F(AgentTest, WorkingPythonTriesCandidatesInOrderAndSkipsFailures) {
       {"missing ones are not run", {3}, {{3, {0, "ok\n"}}}, 3, {3}},
       {"non-zero exit is skipped", {1, 2}, {{1, {1, "ok\n"}}, {2, {0, "ok"}}}, 2, {1, 2}},
       {"output without ok is skipped", {1, 4}, {{1, {0, "nope"}}, {4, {0, "ok"}}}, 4, {1, 4}},
-      {"launch failure is skipped", {2, 3},
-       {{2, {-1, "launch failed: Exec format error"}}, {3, {0, "ok"}}}, 3, {2, 3}},
-      {"none passes", {1, 2, 3, 4},
-       {{1, {1, ""}}, {2, {0, "no"}}, {3, {127, ""}}, {4, {0, ""}}}, std::nullopt, {1, 2, 3, 4}},
+      {"launch failure is skipped",
+       {2, 3},
+       {{2, {-1, "launch failed: Exec format error"}}, {3, {0, "ok"}}},
+       3,
+       {2, 3}},
+      {"none passes",
+       {1, 2, 3, 4},
+       {{1, {1, ""}}, {2, {0, "no"}}, {3, {127, ""}}, {4, {0, ""}}},
+       std::nullopt,
+       {1, 2, 3, 4}},
       {"none exists", {}, {}, std::nullopt, {}},
   };
   for (const auto& c : cases) {
@@ -201,13 +215,13 @@ TEST_F(AgentTest, TheProgramIsTheBundledEngineOrElseTheScriptUnderTheWorkingPyth
   runner.answer(bootstrapLine(), kSuccess);
   // A file already there is always replaced, and left readable by all, writable by its owner
   // only (launchd refuses one others may write).
-  const std::string path = env.sandbox.write(
-      "Library/LaunchAgents/com.talmiro.kestrova.engine.plist", "old contents");
+  const std::string path =
+      env.sandbox.write("Library/LaunchAgents/com.talmiro.kestrova.engine.plist", "old contents");
   ::chmod(path.c_str(), 0666);
   EXPECT_EQ(Agent::install(), std::nullopt);
-  EXPECT_EQ(env.sandbox.read("Library/LaunchAgents/com.talmiro.kestrova.engine.plist"),
-            Agent::plist({"/usr/bin/caffeinate", "-is", python(2),
-                          resources + "/engine/kestrova.py"}));
+  EXPECT_EQ(
+      env.sandbox.read("Library/LaunchAgents/com.talmiro.kestrova.engine.plist"),
+      Agent::plist({"/usr/bin/caffeinate", "-is", python(2), resources + "/engine/kestrova.py"}));
   struct stat info {};
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0644U);
@@ -221,9 +235,9 @@ TEST_F(AgentTest, TheProgramIsTheBundledEngineOrElseTheScriptUnderTheWorkingPyth
   runner.clearCalls();
   EXPECT_EQ(Agent::install(), std::nullopt);
   EXPECT_EQ(runner.countStartingWith(python(2)), 0U);
-  EXPECT_EQ(env.sandbox.read("Library/LaunchAgents/com.talmiro.kestrova.engine.plist"),
-            Agent::plist({"/usr/bin/caffeinate", "-is",
-                          resources + "/engine/runtime/kestrova-engine"}));
+  EXPECT_EQ(
+      env.sandbox.read("Library/LaunchAgents/com.talmiro.kestrova.engine.plist"),
+      Agent::plist({"/usr/bin/caffeinate", "-is", resources + "/engine/runtime/kestrova-engine"}));
 }
 
 // Refusals before anything is written: which message wins, and that launchctl is left alone.
@@ -302,29 +316,70 @@ struct LoadCase {
 TEST_F(AgentTest, LoadAttempts) {
   const std::string resources = placeAllowedBundle();
   const std::vector<LoadCase> cases = {
-      {"responsive launchd: no sleep at all", {kMissing, kFound}, {kSuccess}, std::nullopt, 1, 2,
+      {"responsive launchd: no sleep at all",
+       {kMissing, kFound},
+       {kSuccess},
+       std::nullopt,
+       1,
+       2,
        0.0},
-      {"loaded before: unload, wait until gone, then load", {kFound, kMissing, kFound},
-       {kSuccess}, std::nullopt, 1, 3, 0.15, {"b", "p", "p", "B", "p"}},
+      {"loaded before: unload, wait until gone, then load",
+       {kFound, kMissing, kFound},
+       {kSuccess},
+       std::nullopt,
+       1,
+       3,
+       0.15,
+       {"b", "p", "p", "B", "p"}},
       {"accepted but never shown: the next attempt follows",
-       concat({{kMissing}, ScriptedRunner::times(20, kMissing), {kFound}}), {kSuccess},
-       std::nullopt, 2, 22, 3.5},
-      {"already bootstrapped is waited for like a success", {kMissing, kMissing, kFound},
-       {kAlready}, std::nullopt, 1, 3, 0.15},
-      {"three refusals but the last query finds it", {kMissing, kFound}, {kIoError}, std::nullopt,
-       3, 2, 1.0},
-      {"three refusals: the last attempt's output is quoted", {kMissing},
+       concat({{kMissing}, ScriptedRunner::times(20, kMissing), {kFound}}),
+       {kSuccess},
+       std::nullopt,
+       2,
+       22,
+       3.5},
+      {"already bootstrapped is waited for like a success",
+       {kMissing, kMissing, kFound},
+       {kAlready},
+       std::nullopt,
+       1,
+       3,
+       0.15},
+      {"three refusals but the last query finds it",
+       {kMissing, kFound},
+       {kIoError},
+       std::nullopt,
+       3,
+       2,
+       1.0},
+      {"three refusals: the last attempt's output is quoted",
+       {kMissing},
        {{5, "first"}, {5, "second"}, {5, "  Bootstrap failed: 5: Input/output error\n\n"}},
-       kBareStartMessage + " launchctl said: Bootstrap failed: 5: Input/output error", 3, 2, 1.0},
-      {"empty output gives the bare message", {kMissing}, {{5, "first"}, {1, " \n\t \n"}},
-       kBareStartMessage, 3, 2, 1.0},
-      {"launchctl missing", {{-1, "launch failed: No such file or directory"}},
+       kBareStartMessage + " launchctl said: Bootstrap failed: 5: Input/output error",
+       3,
+       2,
+       1.0},
+      {"empty output gives the bare message",
+       {kMissing},
+       {{5, "first"}, {1, " \n\t \n"}},
+       kBareStartMessage,
+       3,
+       2,
+       1.0},
+      {"launchctl missing",
        {{-1, "launch failed: No such file or directory"}},
-       kBareStartMessage + " launchctl said: launch failed: No such file or directory", 3, 2,
+       {{-1, "launch failed: No such file or directory"}},
+       kBareStartMessage + " launchctl said: launch failed: No such file or directory",
+       3,
+       2,
        1.0},
       {"worst case: every wait runs out",
-       concat({ScriptedRunner::times(20, kFound), {kMissing}}), {kSuccess}, kBareStartMessage, 3,
-       81, 13.0},
+       concat({ScriptedRunner::times(20, kFound), {kMissing}}),
+       {kSuccess},
+       kBareStartMessage,
+       3,
+       81,
+       13.0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -332,9 +387,8 @@ TEST_F(AgentTest, LoadAttempts) {
     TestPlatform local{Tools{}, &script};
     local.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";
     local.host.resources = resources;
-    const std::string bootstrap =
-        kLaunchctl + " bootstrap gui/501 " + local.sandbox.home() +
-        "/Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
+    const std::string bootstrap = kLaunchctl + " bootstrap gui/501 " + local.sandbox.home() +
+                                  "/Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
     script.answer(kBootout, kSuccess);
     script.answer(kPrint, c.prints);
     script.answer(bootstrap, c.bootstraps);
@@ -455,8 +509,9 @@ TEST_F(AgentTest, IsStale) {
 // system log) even when the reinstallation then fails, and then it is no longer stale.
 TEST_F(AgentTest, RepairIfStale) {
   const std::string resources = placeBundle("Copy", true);
-  const std::string stale = "<string>/Applications/Kestrova.app/Contents/Resources/engine/"
-                            "runtime/kestrova-engine</string>";
+  const std::string stale =
+      "<string>/Applications/Kestrova.app/Contents/Resources/engine/"
+      "runtime/kestrova-engine</string>";
   env.sandbox.write("Library/LaunchAgents/com.talmiro.kestrova.engine.plist", stale);
   ASSERT_TRUE(Agent::isStale());
   EXPECT_FALSE(Agent::repairIfStale());
@@ -470,7 +525,8 @@ TEST_F(AgentTest, RepairIfStale) {
   EXPECT_TRUE(Agent::repairIfStale());
   EXPECT_EQ(env.host.logLines(),
             std::vector<std::string>{"Kestrova: startup agent points elsewhere \u2014 repointing "
-                                     "to " + resources + "/engine/kestrova.py"});
+                                     "to " +
+                                     resources + "/engine/kestrova.py"});
   EXPECT_EQ(runner.count(bootstrapLine()), 3U);
   EXPECT_FALSE(Agent::isStale());
 

@@ -55,11 +55,11 @@ TEST_F(DashboardWindowTest, FirstShowCreatesAndLoadsLaterShowsOnlyBringItForward
   EXPECT_FALSE(dashboard->created());
   dashboard->show();
   ASSERT_EQ(platform.ui.webWindowSpecs.size(), 1u);
-  const WebWindowSpec& spec = platform.ui.webWindowSpecs[0];
-  EXPECT_EQ(spec.width, 1040);
-  EXPECT_EQ(spec.height, 760);
-  EXPECT_EQ(spec.title, "Kestrova");
-  EXPECT_EQ(spec.autosaveName, "KestrovaDashboard");
+  const WebWindowSpec& shape = platform.ui.webWindowSpecs[0];
+  EXPECT_EQ(shape.width, 1040);
+  EXPECT_EQ(shape.height, 760);
+  EXPECT_EQ(shape.title, "Kestrova");
+  EXPECT_EQ(shape.autosaveName, "KestrovaDashboard");
   EXPECT_EQ(window().loads, std::vector<std::string>{kDefaultDashboard});
   EXPECT_EQ(window().broughtToFront, 1);
   EXPECT_EQ(platform.ui.activations, 1);

@@ -8,8 +8,9 @@ namespace kestrova::Updater {
 namespace {
 
 TEST(GatekeeperDetail, NamesTheStatusAndTheTrimmedOutput) {
-  EXPECT_EQ(gatekeeperDetail(ShellResult{3, "\n  /u/K.dmg: rejected\nsource=no usable signature\n\n"}),
-            "(spctl rc=3: /u/K.dmg: rejected\nsource=no usable signature)");
+  EXPECT_EQ(
+      gatekeeperDetail(ShellResult{3, "\n  /u/K.dmg: rejected\nsource=no usable signature\n\n"}),
+      "(spctl rc=3: /u/K.dmg: rejected\nsource=no usable signature)");
   EXPECT_EQ(gatekeeperDetail(ShellResult{0, ""}), "(spctl rc=0: )");
   EXPECT_EQ(gatekeeperDetail(ShellResult{-1, "launch failed: Permission denied"}),
             "(spctl rc=-1: launch failed: Permission denied)");

@@ -26,17 +26,17 @@ inline constexpr double kMaxFontSize = 16384.0;
 
 // One line of text to draw. The text is kept byte for byte as given.
 struct Line {
-    std::string text;
-    double size = 0.0;
-    Rgba col;
+  std::string text;
+  double size = 0.0;
+  Rgba col;
 };
 
 struct CardRequest {
-    std::string outPath;
-    std::int64_t width = 0;  // 0: the widest line's width, rounded up, plus 48
-    std::int64_t height = 0;
-    Rgba background;
-    std::vector<Line> lines;  // one or two
+  std::string outPath;
+  std::int64_t width = 0;  // 0: the widest line's width, rounded up, plus 48
+  std::int64_t height = 0;
+  Rgba background;
+  std::vector<Line> lines;  // one or two
 };
 
 // An optional sign and one or more decimal digits, nothing else, within a signed 64-bit range.

@@ -9,8 +9,9 @@
 
 namespace kestrova::inkslab {
 
-// The card, ready to hand out its rows; it refers to the request, which must outlive it. Absent when the card cannot be drawn: an automatic
-// width beyond kMaxSide, a card beyond kMaxPixels, or no memory for its pixels.
+// The card, ready to hand out its rows; it refers to the request, which must outlive it. Absent
+// when the card cannot be drawn: an automatic width beyond kMaxSide, a card beyond kMaxPixels, or
+// no memory for its pixels.
 [[nodiscard]] std::optional<Canvas> renderCard(const CardRequest& request,
                                                const TextSetter& setter);
 

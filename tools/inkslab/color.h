@@ -10,12 +10,12 @@ namespace kestrova::inkslab {
 // One colour as given on the command line, 8 bits per channel, alpha not premultiplied.
 // The channel values are taken as sRGB.
 struct Rgba {
-    std::uint8_t red = 0;
-    std::uint8_t green = 0;
-    std::uint8_t blue = 0;
-    std::uint8_t alpha = 255;
+  std::uint8_t red = 0;
+  std::uint8_t green = 0;
+  std::uint8_t blue = 0;
+  std::uint8_t alpha = 255;
 
-    bool operator==(const Rgba&) const = default;
+  bool operator==(const Rgba&) const = default;
 };
 
 // Reads a colour argument. Never fails: text without hexadecimal digits reads as 0, which

@@ -14,15 +14,15 @@ inline constexpr double kAutoWidthMargin = 48.0;
 
 // What layout needs to know of a measured line.
 struct LineMetrics {
-    double width = 0.0;  // pixels
-    double size = 0.0;   // font size in pixels
+  double width = 0.0;  // pixels
+  double size = 0.0;   // font size in pixels
 };
 
 // Where a line's text starts, in pixels from the card's top-left corner (y grows downwards):
 // the left end of the line and its baseline. Not rounded to whole pixels.
 struct PenPosition {
-    double x = 0.0;
-    double baseline = 0.0;
+  double x = 0.0;
+  double baseline = 0.0;
 };
 
 [[nodiscard]] double lineHeight(double size);

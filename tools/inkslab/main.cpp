@@ -25,43 +25,43 @@ constexpr int kExitUsage = 1;
 constexpr int kExitWriteFailed = 2;
 
 int usage() {
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(kUsageLine.size()), kUsageLine.data());
-    return kExitUsage;
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(kUsageLine.size()), kUsageLine.data());
+  return kExitUsage;
 }
 
 // The text libraries' own warnings would break the promise of a quiet standard error.
 GLogWriterOutput discardLog(GLogLevelFlags, const GLogField*, gsize, gpointer) {
-    return G_LOG_WRITER_HANDLED;
+  return G_LOG_WRITER_HANDLED;
 }
 
 int run(std::span<const std::string> args) {
-    g_log_set_writer_func(discardLog, nullptr, nullptr);
-    const auto request = parseArguments(args);
-    if (!request) {
-        return usage();
-    }
-    const auto setter = TextSetter::create();
-    if (!setter) {
-        return kExitWriteFailed;
-    }
-    auto card = renderCard(*request, *setter);
-    if (!card) {
-        return usage();
-    }
-    // Text drawn over an opaque background leaves it opaque.
-    const auto png = encodePng(*card, request->background.alpha == 255);
-    if (!png) {
-        return kExitWriteFailed;
-    }
-    if (replaceFile(request->outPath, *png)) {
-        return kExitWriteFailed;
-    }
-    return kExitWritten;
+  g_log_set_writer_func(discardLog, nullptr, nullptr);
+  const auto request = parseArguments(args);
+  if (!request) {
+    return usage();
+  }
+  const auto setter = TextSetter::create();
+  if (!setter) {
+    return kExitWriteFailed;
+  }
+  auto card = renderCard(*request, *setter);
+  if (!card) {
+    return usage();
+  }
+  // Text drawn over an opaque background leaves it opaque.
+  const auto png = encodePng(*card, request->background.alpha == 255);
+  if (!png) {
+    return kExitWriteFailed;
+  }
+  if (replaceFile(request->outPath, *png)) {
+    return kExitWriteFailed;
+  }
+  return kExitWritten;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    return run(args);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return run(args);
 }

@@ -25,43 +25,43 @@
 namespace kestrova::inkslab {
 
 struct GObjectDeleter {
-    void operator()(void* object) const;
+  void operator()(void* object) const;
 };
 template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
 
 // One line shaped for drawing; its width in pixels is known as soon as it exists.
 class ShapedLine {
-public:
-    explicit ShapedLine(GObjectPtr<PangoLayout> layout);
-    [[nodiscard]] double width() const { return width_; }
-    // How far the ink reaches above (negative) and below the baseline, in pixels.
-    [[nodiscard]] double inkTop() const { return inkTop_; }
-    [[nodiscard]] double inkBottom() const { return inkBottom_; }
-    // Draws the line with its left end at x and its baseline at y (pixels, y downwards).
-    void draw(cairo_t* cr, double x, double baseline, Rgba color) const;
+ public:
+  explicit ShapedLine(GObjectPtr<PangoLayout> layout);
+  [[nodiscard]] double width() const { return width_; }
+  // How far the ink reaches above (negative) and below the baseline, in pixels.
+  [[nodiscard]] double inkTop() const { return inkTop_; }
+  [[nodiscard]] double inkBottom() const { return inkBottom_; }
+  // Draws the line with its left end at x and its baseline at y (pixels, y downwards).
+  void draw(cairo_t* cr, double x, double baseline, Rgba color) const;
 
-private:
-    GObjectPtr<PangoLayout> layout_;
-    double width_ = 0.0;
-    double originOffset_ = 0.0;  // from the logical rectangle's left edge to the pen origin
-    double inkTop_ = 0.0;
-    double inkBottom_ = 0.0;
+ private:
+  GObjectPtr<PangoLayout> layout_;
+  double width_ = 0.0;
+  double originOffset_ = 0.0;  // from the logical rectangle's left edge to the pen origin
+  double inkTop_ = 0.0;
+  double inkBottom_ = 0.0;
 };
 
 class TextSetter {
-public:
-    // Absent when no font map can be made.
-    [[nodiscard]] static std::optional<TextSetter> create();
+ public:
+  // Absent when no font map can be made.
+  [[nodiscard]] static std::optional<TextSetter> create();
 
-    // Any bytes are accepted: invalid UTF-8 is drawn with replacement characters.
-    [[nodiscard]] ShapedLine shape(std::string_view text, double size) const;
+  // Any bytes are accepted: invalid UTF-8 is drawn with replacement characters.
+  [[nodiscard]] ShapedLine shape(std::string_view text, double size) const;
 
-private:
-    TextSetter(GObjectPtr<PangoFontMap> fontMap, GObjectPtr<PangoContext> context);
+ private:
+  TextSetter(GObjectPtr<PangoFontMap> fontMap, GObjectPtr<PangoContext> context);
 
-    GObjectPtr<PangoFontMap> fontMap_;
-    GObjectPtr<PangoContext> context_;
+  GObjectPtr<PangoFontMap> fontMap_;
+  GObjectPtr<PangoContext> context_;
 };
 
 }  // namespace kestrova::inkslab

@@ -113,13 +113,22 @@ class RunningApp {
   [[nodiscard]] pid_t appPid() const { return std::atoi(firstLine(scratch_ + "/pid").c_str()); }
   [[nodiscard]] std::vector<std::string> env() const { return env_; }
   [[nodiscard]] std::vector<std::string> busEnv() const {
-    return {"DBUS_SESSION_BUS_ADDRESS=" + firstLine(scratch_ + "/bus"),
-            "PATH=/usr/bin:/bin"};
+    return {"DBUS_SESSION_BUS_ADDRESS=" + firstLine(scratch_ + "/bus"), "PATH=/usr/bin:/bin"};
   }
   // An application action over D-Bus, as `gapplication action` or a desktop would run it.
   [[nodiscard]] std::vector<std::string> activation(const std::string& action) const {
-    return {"gdbus", "call", "--session", "--dest", "com.talmiro.kestrova", "--object-path",
-            "/com/talmiro/kestrova", "--method", "org.gtk.Actions.Activate", action, "[]", "{}"};
+    return {"gdbus",
+            "call",
+            "--session",
+            "--dest",
+            "com.talmiro.kestrova",
+            "--object-path",
+            "/com/talmiro/kestrova",
+            "--method",
+            "org.gtk.Actions.Activate",
+            action,
+            "[]",
+            "{}"};
   }
   bool activate(const std::string& action) { return runToEnd(activation(action), busEnv()) == 0; }
 
@@ -147,8 +156,8 @@ class RunningApp {
   // The program's exit status once it has ended, or -1 when it did not end in time.
   int waitExit(double limitSeconds) {
     int status = 0;
-    exited_ = eventually([&] { return waitpid(session_, &status, WNOHANG) == session_; },
-                         limitSeconds);
+    exited_ =
+        eventually([&] { return waitpid(session_, &status, WNOHANG) == session_; }, limitSeconds);
     return exited_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 

@@ -44,7 +44,7 @@ class AlertDialogs : public ::testing::Test {
     }
   }
   // Runs the alert; `act` answers it from inside its modal loop, after checking what it shows.
-  AlertAnswer run(const AlertSpec& spec, std::function<void(GtkDialog*)> act) {
+  AlertAnswer run(const AlertSpec& alert, std::function<void(GtkDialog*)> act) {
     act_ = std::move(act);
     modalWasOpen_ = false;
     g_timeout_add(
@@ -60,7 +60,7 @@ class AlertDialogs : public ::testing::Test {
           return G_SOURCE_REMOVE;
         },
         this);
-    return runAlertDialog(spec, nullptr, loop_);
+    return runAlertDialog(alert, nullptr, loop_);
   }
   GlibMainLoop loop_;
   std::function<void(GtkDialog*)> act_;
@@ -70,13 +70,13 @@ class AlertDialogs : public ::testing::Test {
 // A button answers 1000 + its index; closing the dialog without one answers Cancel. The loop's
 // timers are held while the dialog is open and released once it has closed.
 TEST_F(AlertDialogs, AnswersByButtonIndexOrCancelWhenClosedWhileTheLoopIsHeld) {
-  const AlertSpec spec{
+  const AlertSpec alert{
       "Quit Kestrova?", "Your channel will keep broadcasting.", {"Quit", "Cancel"}, std::nullopt};
   const std::vector<std::pair<int, int>> cases = {
       {0, 1000}, {1, 1001}, {GTK_RESPONSE_DELETE_EVENT, 1001}};
   for (const auto& [response, expected] : cases) {
     SCOPED_TRACE(response);
-    const AlertAnswer answer = run(spec, [&](GtkDialog* dialog) {
+    const AlertAnswer answer = run(alert, [&](GtkDialog* dialog) {
       EXPECT_NE(gtk_dialog_get_widget_for_response(dialog, 0), nullptr);
       gtk_dialog_response(dialog, response);
     });
