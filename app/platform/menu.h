@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrova {
@@ -24,6 +25,9 @@ struct MenuItem {
 
   // Defined below Menu: a vector of Menu needs Menu complete wherever it is built or compared.
   [[nodiscard]] static MenuItem makeSeparator();
+  [[nodiscard]] static MenuItem makeCommand(std::string title, std::string action,
+                                            std::string key = {},
+                                            MenuTarget target = MenuTarget::controller);
   bool operator==(const MenuItem&) const;
 };
 
@@ -33,6 +37,16 @@ struct Menu {
   bool isWindowsMenu = false;  // the platform appends its list of open windows to it
   bool operator==(const Menu&) const = default;
 };
+
+inline MenuItem MenuItem::makeCommand(std::string title, std::string action, std::string key,
+                                      MenuTarget target) {
+  MenuItem item;
+  item.title = std::move(title);
+  item.action = std::move(action);
+  item.key = std::move(key);
+  item.target = target;
+  return item;
+}
 
 inline MenuItem MenuItem::makeSeparator() {
   MenuItem item;

@@ -8,12 +8,8 @@ namespace kestrova {
 namespace {
 
 MenuItem standard(std::string title, std::string action, std::string key = {}) {
-  MenuItem item;
-  item.title = std::move(title);
-  item.action = std::move(action);
-  item.key = std::move(key);
-  item.target = MenuTarget::responderChain;
-  return item;
+  return MenuItem::makeCommand(std::move(title), std::move(action), std::move(key),
+                               MenuTarget::responderChain);
 }
 
 // A top-level item has no title of its own; its submenu carries one (or none, for the

@@ -6,11 +6,7 @@ namespace kestrova {
 namespace {
 
 MenuItem command(std::string title, std::string action, std::string key = {}) {
-  MenuItem item;
-  item.title = std::move(title);
-  item.action = std::move(action);
-  item.key = std::move(key);
-  return item;
+  return MenuItem::makeCommand(std::move(title), std::move(action), std::move(key));
 }
 
 MenuItem information(std::string title) {
