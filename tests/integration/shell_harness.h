@@ -10,21 +10,12 @@
 
 #include "app/engine/paths.h"
 #include "app/shell/app_delegate.h"
+#include "tests/support/launchctl_lines.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_runner.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova::testing {
-
-inline const std::string kLaunchctl = "/bin/launchctl";
-inline const std::string kService = "gui/501/com.talmiro.kestrova.engine";
-inline const std::string kPrint = kLaunchctl + " print " + kService;
-inline const std::string kBootout = kLaunchctl + " bootout " + kService;
-inline const std::string kKickstart = kLaunchctl + " kickstart -k " + kService;
-
-inline const ShellResult kOk{0, ""};
-inline const ShellResult kUnknownService{113,
-                                         "Could not find service \"com.talmiro.kestrova.engine\""};
 
 // An alert answer: which button, the field's text (absent: as filled in), how long it stays open.
 inline ScriptedAnswer answerWith(int response, std::optional<std::string> text = std::nullopt,

@@ -15,6 +15,7 @@
 #include "app/update/helper_script.h"
 #include "app/update/update_paths.h"
 #include "tests/support/alert_print.h"
+#include "tests/support/launchctl_lines.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_runner.h"
 #include "tests/support/test_platform.h"
@@ -23,18 +24,17 @@ namespace kestrova {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::kBootout;
+using testing::kKickstart;
+using testing::kLaunchctl;
+using testing::kOk;
+using testing::kPrint;
+using testing::kUnknownService;
 using testing::LoopbackServer;
 using testing::ScriptedAnswer;
 using testing::ScriptedRunner;
 using testing::TestPlatform;
 
-const std::string kLaunchctl = "/bin/launchctl";
-const std::string kService = "gui/501/com.talmiro.kestrova.engine";
-const std::string kPrint = kLaunchctl + " print " + kService;
-const std::string kBootout = kLaunchctl + " bootout " + kService;
-const std::string kKickstart = kLaunchctl + " kickstart -k " + kService;
-const ShellResult kOk{0, ""};
-const ShellResult kUnknownService{113, "Could not find service"};
 const std::string kDigest = "5e884898da28047151d0e56f8dc6292773603d0d6aabbdd62a11ef721d1542d8";
 const std::string kBroadcast =
     "Updating stops the broadcast for about a minute; it resumes by itself from where it stopped.";

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/launchctl_lines.h"
 #include "tests/support/scripted_runner.h"
 #include "tests/support/test_platform.h"
 
@@ -21,10 +22,10 @@ using testing::Sandbox;
 using testing::ScriptedRunner;
 using testing::TestPlatform;
 
-const std::string kLaunchctl = "/bin/launchctl";
-const std::string kService = "gui/501/com.talmiro.kestrova.engine";
-const std::string kPrint = kLaunchctl + " print " + kService;
-const std::string kBootout = kLaunchctl + " bootout " + kService;
+using testing::kBootout;
+using testing::kLaunchctl;
+using testing::kPrint;
+using testing::kService;
 const ShellResult kFound{0, kService + " = {\n\tstate = running\n}\n"};
 const ShellResult kMissing{113,
                            "Bad request.\nCould not find service \"com.talmiro.kestrova.engine\" "
