@@ -80,6 +80,24 @@ class KeychainLock {
   int fd_ = -1;
 };
 
+// The keychain's items, or absent after telling why under the failing call's name, as the
+// real tool names the call that failed.
+std::optional<std::vector<KeychainItem>> loadOrReport(const std::string& path,
+                                                      const char* failingCall) {
+  std::string error;
+  auto items = kestrova::standin::loadKeychain(path, error);
+  if (!items) {
+    std::cerr << "security: " << failingCall << ": " << error << "\n";
+  }
+  return items;
+}
+
+std::vector<KeychainItem>::iterator findItem(std::vector<KeychainItem>& items,
+                                             const Options& options) {
+  return std::find_if(items.begin(), items.end(),
+                      [&](const KeychainItem& i) { return matches(i, options); });
+}
+
 int notFound() {
   std::cerr << "security: SecKeychainSearchCopyNext: The specified item could not be found in the "
                "keychain.\n";
@@ -90,14 +108,9 @@ int find(const std::vector<std::string>& args) {
   const auto options = parse(args, "sal", "wg");
   if (!options) return usage("find-generic-password");
   const std::string path = kestrova::standin::keychainPath();
-  std::string error;
-  const auto items = kestrova::standin::loadKeychain(path, error);
-  if (!items) {
-    std::cerr << "security: SecKeychainSearchCopyNext: " << error << "\n";
-    return 1;
-  }
-  const auto item = std::find_if(items->begin(), items->end(),
-                                 [&](const KeychainItem& i) { return matches(i, *options); });
+  auto items = loadOrReport(path, "SecKeychainSearchCopyNext");
+  if (!items) return 1;
+  const auto item = findItem(*items, *options);
   if (item == items->end()) return notFound();
   if (options->flags.count('w')) {
     std::cout << item->password << "\n";
@@ -117,14 +130,9 @@ int add(const std::vector<std::string>& args) {
   }
   const std::string path = kestrova::standin::keychainPath();
   KeychainLock lock(path);
-  std::string error;
-  auto items = kestrova::standin::loadKeychain(path, error);
-  if (!items) {
-    std::cerr << "security: SecKeychainItemCreateFromContent (<default>): " << error << "\n";
-    return 1;
-  }
-  const auto item = std::find_if(items->begin(), items->end(),
-                                 [&](const KeychainItem& i) { return matches(i, *options); });
+  auto items = loadOrReport(path, "SecKeychainItemCreateFromContent (<default>)");
+  if (!items) return 1;
+  const auto item = findItem(*items, *options);
   if (item != items->end() && !options->flags.count('U')) {
     std::cerr << "security: SecKeychainItemCreateFromContent (<default>): The specified item "
                  "already exists in the keychain.\n";
@@ -147,14 +155,9 @@ int remove(const std::vector<std::string>& args) {
   if (!options) return usage("delete-generic-password");
   const std::string path = kestrova::standin::keychainPath();
   KeychainLock lock(path);
-  std::string error;
-  auto items = kestrova::standin::loadKeychain(path, error);
-  if (!items) {
-    std::cerr << "security: SecKeychainSearchCopyNext: " << error << "\n";
-    return 1;
-  }
-  const auto item = std::find_if(items->begin(), items->end(),
-                                 [&](const KeychainItem& i) { return matches(i, *options); });
+  auto items = loadOrReport(path, "SecKeychainSearchCopyNext");
+  if (!items) return 1;
+  const auto item = findItem(*items, *options);
   if (item == items->end()) return notFound();
   items->erase(item);
   if (const auto failed = kestrova::standin::saveKeychain(path, *items)) {
