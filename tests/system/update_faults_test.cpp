@@ -54,8 +54,7 @@ Tree bundleOf(const std::string& version, const std::string& mark) {
       "<plist><dict><key>CFBundleExecutable</key><string>Kestrova</string>"
       "<key>CFBundleShortVersionString</key><string>" +
       version + "</string></dict></plist>\n";
-  tree["Contents/MacOS/Kestrova"] =
-      "#!/bin/sh\necho " + mark + " >> \"$(dirname \"$0\")/../../../opened.log\"\n";
+  tree["Contents/MacOS/Kestrova"] = "#!/bin/sh\necho " + mark + " >> \"$HOME/opened.log\"\n";
   for (const char* name : {"engine/runtime/kestrova-engine", "engine/app.py", "inkslab", "icon"}) {
     tree[std::string("Contents/Resources/") + name] = std::string(name) + " of " + version + "\n";
   }
@@ -232,10 +231,12 @@ class Swap {
   // its moment; empty when nothing was opened.
   [[nodiscard]] std::string opened(bool expectSomething) const {
     if (expectSomething) {
-      (void)testing::eventually([&] { return fs::exists(apps_ / "opened.log"); });
+      (void)testing::eventually([&] { return fs::exists(openedLog()); });
     }
-    return readFile(apps_ / "opened.log");
+    return readFile(openedLog());
   }
+  // In the sandbox home, which stays writable when a case makes the Applications folder read-only.
+  [[nodiscard]] fs::path openedLog() const { return test_.sandbox.path("opened.log"); }
   [[nodiscard]] bool imageKept() const { return fs::exists(image_); }
   [[nodiscard]] std::string log() const { return readFile(Updater::helperLogPath()); }
   [[nodiscard]] const fs::path& apps() const { return apps_; }
