@@ -231,7 +231,8 @@ class Swap {
   // its moment; empty when nothing was opened.
   [[nodiscard]] std::string opened(bool expectSomething) const {
     if (expectSomething) {
-      (void)testing::eventually([&] { return fs::exists(openedLog()); });
+      // The shell creates the file before the line is in it: wait for a whole line.
+      (void)testing::eventually([&] { return readFile(openedLog()).ends_with('\n'); });
     }
     return readFile(openedLog());
   }
