@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -79,7 +80,7 @@ void CurlTransfer::configure(const HttpRequest& request) {
     setupError_ = "unsupported URL";
     return;
   }
-  applyBehaviour(request.timeoutSeconds);
+  applyBehaviour(request.timeoutSeconds, request.idleSeconds);
   applyHeaders(request.headers);
   applyMethodAndBody(request);
 }
@@ -94,7 +95,7 @@ bool CurlTransfer::restrictToWeb(const std::string& url) {
          curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK;
 }
 
-void CurlTransfer::applyBehaviour(double timeoutSeconds) {
+void CurlTransfer::applyBehaviour(double timeoutSeconds, double idleSeconds) {
   CURL* easy = easy_.get();
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText_.data());
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -109,6 +110,11 @@ void CurlTransfer::applyBehaviour(double timeoutSeconds) {
     // libcurl reads 0 as "no limit": a limit below a millisecond still limits.
     const double milliseconds = std::clamp(timeoutSeconds * 1000.0, 1.0, kLongestLimitMs);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(milliseconds));
+  }
+  if (idleSeconds > 0) {
+    // Under one byte a second for that long counts as no data at all.
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::ceil(idleSeconds)));
   }
 }
 

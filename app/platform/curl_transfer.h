@@ -59,7 +59,7 @@ class CurlTransfer {
   static std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* self);
   void configure(const HttpRequest& request);
   [[nodiscard]] bool restrictToWeb(const std::string& url);
-  void applyBehaviour(double timeoutSeconds);
+  void applyBehaviour(double timeoutSeconds, double idleSeconds);
   void applyHeaders(const std::vector<std::pair<std::string, std::string>>& headers);
   void applyMethodAndBody(const HttpRequest& request);
   void openTemporaryFile();

@@ -9,12 +9,20 @@
 
 namespace kestrova {
 
+// Whether a response kept locally may answer the request (the Mac's URL loading keeps one; the
+// libcurl client keeps none, so there every request reaches the server).
+enum class CachePolicy { useProtocol, ignoreLocalCache };
+
 struct HttpRequest {
   std::string method = "GET";
   std::string url;
   std::vector<std::pair<std::string, std::string>> headers;
   std::optional<std::string> body;
+  // Ceiling for the whole transfer; 0 means none.
   double timeoutSeconds = 60.0;
+  // Longest stretch without any data arriving; 0 means none.
+  double idleSeconds = 0.0;
+  CachePolicy cachePolicy = CachePolicy::useProtocol;
 };
 
 // The outcome of a request. `error` is the transport error's description (refused, timed out,

@@ -41,7 +41,8 @@ std::string feedURL() { return configuredFeed().value_or(kFeedURL); }
 void fetchFeed(std::function<void(std::optional<Release>)> done) {
   HttpRequest request;
   request.url = feedURL();
-  // The HTTP client keeps no local cache, so every check reaches the server.
+  // A cached feed would hide a release published since the last check.
+  request.cachePolicy = CachePolicy::ignoreLocalCache;
   request.timeoutSeconds = kFeedTimeout;
   platform().http().send(std::move(request), [done = std::move(done)](HttpResponse response) {
     // Only the body counts: a feed object is accepted whatever the status, and an error page
