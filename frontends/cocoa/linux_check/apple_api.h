@@ -26,6 +26,7 @@
 
 @interface NSAlert (KestrovaNewerAppKit)
 @property(strong) NSView* accessoryView;
+- (void)layout;
 @end
 
 @interface NSPasteboard (KestrovaNewerAppKit)
