@@ -32,9 +32,8 @@ std::string CocoaHost::bundlePath() const { return toStdString(NSBundle.mainBund
 std::optional<std::string> CocoaHost::resourcesPath() const {
   NSString* resources = NSBundle.mainBundle.resourcePath;
   BOOL folder = NO;
-  if (resources == nil || ![NSFileManager.defaultManager fileExistsAtPath:resources
-                                                              isDirectory:&folder] ||
-      !folder) {
+  if (resources == nil ||
+      ![NSFileManager.defaultManager fileExistsAtPath:resources isDirectory:&folder] || !folder) {
     return std::nullopt;
   }
   return toStdString(resources);

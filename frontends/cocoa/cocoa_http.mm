@@ -162,24 +162,23 @@ void CocoaHttp::send(HttpRequest request, std::function<void(HttpResponse)> done
     sessions_->refuse([done, error] { done(HttpResponse{error, 0, std::nullopt}); });
     return;
   }
-  NSURLSessionDataTask* task =
-      [session dataTaskWithRequest:urlRequestFor(request, url)
-                 completionHandler:^(NSData* data, NSURLResponse* response, NSError* error) {
-                   if (error != nil) {
-                     done(HttpResponse{describe(error), 0, std::nullopt});
-                     return;
-                   }
-                   long status = 0;
-                   if ([response isKindOfClass:[NSHTTPURLResponse class]]) {
-                     status = static_cast<long>(
-                         static_cast<NSHTTPURLResponse*>(response).statusCode);
-                   }
-                   std::string body;
-                   if (data.length > 0) {
-                     body.assign(static_cast<const char*>(data.bytes), data.length);
-                   }
-                   done(HttpResponse{std::nullopt, status, std::move(body)});
-                 }];
+  NSURLSessionDataTask* task = [session
+      dataTaskWithRequest:urlRequestFor(request, url)
+        completionHandler:^(NSData* data, NSURLResponse* response, NSError* error) {
+          if (error != nil) {
+            done(HttpResponse{describe(error), 0, std::nullopt});
+            return;
+          }
+          long status = 0;
+          if ([response isKindOfClass:[NSHTTPURLResponse class]]) {
+            status = static_cast<long>(static_cast<NSHTTPURLResponse*>(response).statusCode);
+          }
+          std::string body;
+          if (data.length > 0) {
+            body.assign(static_cast<const char*>(data.bytes), data.length);
+          }
+          done(HttpResponse{std::nullopt, status, std::move(body)});
+        }];
   [task resume];
 }
 
@@ -193,16 +192,15 @@ void CocoaHttp::download(HttpRequest request, std::function<void(DownloadResult)
   }
   // The system removes the file at `location` once this handler returns, which is the contract
   // of DownloadResult: the completion may move it away, and whatever is left goes.
-  NSURLSessionDownloadTask* task =
-      [session downloadTaskWithRequest:urlRequestFor(request, url)
-                     completionHandler:^(NSURL* location, NSURLResponse*, NSError* error) {
-                       if (error != nil || location == nil) {
-                         done(DownloadResult{error != nil ? describe(error) : kCancelled,
-                                             std::nullopt});
-                         return;
-                       }
-                       done(DownloadResult{std::nullopt, toStdString(location.path)});
-                     }];
+  NSURLSessionDownloadTask* task = [session
+      downloadTaskWithRequest:urlRequestFor(request, url)
+            completionHandler:^(NSURL* location, NSURLResponse*, NSError* error) {
+              if (error != nil || location == nil) {
+                done(DownloadResult{error != nil ? describe(error) : kCancelled, std::nullopt});
+                return;
+              }
+              done(DownloadResult{std::nullopt, toStdString(location.path)});
+            }];
   [task resume];
 }
 
