@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/platform/system_facts.h"
+
 namespace kestrova {
 namespace {
 
@@ -55,8 +57,8 @@ std::optional<std::string> fillTemporary(Descriptor& fd, std::string_view conten
   if (auto failed = writeAll(fd.get(), contents)) {
     return failed;
   }
-  if (::fsync(fd.get()) != 0) {
-    return describe(errno);
+  if (const int error = os::flushToDisk(fd.get())) {
+    return describe(error);
   }
   if (::close(fd.release()) != 0) {
     return describe(errno);
@@ -91,7 +93,7 @@ std::optional<std::string> writeFileAtomically(const std::string& path, std::str
   }
   Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) {
-    ::fsync(dir.get());
+    static_cast<void>(os::flushToDisk(dir.get()));
   }
   return std::nullopt;
 }

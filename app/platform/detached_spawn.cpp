@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "app/platform/system_facts.h"
 #include "app/platform/unique_fd.h"
 
 extern char** environ;
@@ -32,8 +33,8 @@ void closeAllButReport(int reportFd, int highestFd) {
   // The report pipe closes itself at exec (CLOEXEC), telling the parent that exec succeeded.
   const auto report = static_cast<unsigned>(reportFd);
   bool closed = true;
-  if (report > STDERR_FILENO + 1) closed = ::close_range(STDERR_FILENO + 1, report - 1, 0) == 0;
-  if (closed && ::close_range(report + 1, ~0U, 0) == 0) return;
+  if (report > STDERR_FILENO + 1) closed = os::closeDescriptorRange(STDERR_FILENO + 1, report - 1);
+  if (closed && os::closeDescriptorRange(report + 1, ~0U)) return;
   for (int fd = STDERR_FILENO + 1; fd <= highestFd; ++fd) {
     if (fd != reportFd) ::close(fd);
   }
@@ -84,7 +85,7 @@ std::optional<std::string> spawnDetachedProgram(const std::string& path,
   UniqueFd nullFd(::open("/dev/null", O_RDWR | O_CLOEXEC));
   if (!nullFd.valid()) return describe(errno);
   int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) return describe(errno);
+  if (int error = os::openPipe(ends)) return describe(error);
   UniqueFd reportRead(ends[0]);
   UniqueFd reportWrite(ends[1]);
 

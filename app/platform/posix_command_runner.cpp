@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <system_error>
 
+#include "app/platform/system_facts.h"
 #include "app/platform/unique_fd.h"
 #include "app/platform/utf8.h"
 
@@ -41,14 +42,14 @@ struct SpawnSetup {
   int prepare(int writeEnd) {
     if (int e = posix_spawn_file_actions_adddup2(&actions, writeEnd, STDOUT_FILENO)) return e;
     if (int e = posix_spawn_file_actions_adddup2(&actions, writeEnd, STDERR_FILENO)) return e;
-    if (int e = posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1)) return e;
+    auto flags = static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    if (int e = os::inheritOnlyStandardStreams(actions, flags)) return e;
     sigset_t none;
     sigset_t all;
     sigemptyset(&none);
     sigfillset(&all);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
-    const auto flags = static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     return posix_spawnattr_setflags(&attributes, flags);
   }
 };
@@ -82,7 +83,7 @@ int waitForStatus(pid_t child) {
 ShellResult PosixCommandRunner::run(const std::string& path,
                                     const std::vector<std::string>& arguments, double) {
   int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0) return launchFailed(errno);
+  if (int error = os::openPipe(ends)) return launchFailed(error);
   UniqueFd readEnd(ends[0]);
   UniqueFd writeEnd(ends[1]);
 
@@ -95,7 +96,8 @@ ShellResult PosixCommandRunner::run(const std::string& path,
   SpawnSetup setup;
   if (int error = setup.prepare(writeEnd.get())) return launchFailed(error);
   pid_t child = 0;
-  // glibc's posix_spawn reports a failed exec (missing file, not executable) as its result.
+  // Both glibc's and macOS's posix_spawn report a failed exec (missing file, not executable) as
+  // their result.
   if (int error = ::posix_spawn(&child, path.c_str(), &setup.actions, &setup.attributes,
                                 argv.data(), environ)) {
     return launchFailed(error);

@@ -9,44 +9,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <thread>
 
 #include "app/platform/detached_spawn.h"
 #include "app/platform/info_plist.h"
+#include "app/platform/system_facts.h"
 
 namespace kestrova {
 namespace {
-
-std::string executablePath() {
-  std::error_code error;
-  const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : path.string();
-}
-
-// The value of one KEY=value line of os-release, with its quoting removed.
-std::optional<std::string> osReleaseValue(const std::string& key) {
-  for (const char* file : {"/etc/os-release", "/usr/lib/os-release"}) {
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-      if (line.rfind(key + "=", 0) != 0) continue;
-      std::string value = line.substr(key.size() + 1);
-      if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-          value.back() == value.front()) {
-        value = value.substr(1, value.size() - 2);
-      }
-      std::string unescaped;
-      for (std::size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\' && i + 1 < value.size()) ++i;
-        unescaped += value[i];
-      }
-      return unescaped;
-    }
-  }
-  return std::nullopt;
-}
 
 // "6.1.0-18-amd64" reads as "6.1.0": the distribution's build suffix says nothing to a person.
 std::string kernelVersion() {
@@ -73,7 +44,7 @@ std::string bundlePathForExecutable(const std::string& executable) {
   return folder.string();
 }
 
-PosixHost::PosixHost() : PosixHost(bundlePathForExecutable(executablePath())) {}
+PosixHost::PosixHost() : PosixHost(bundlePathForExecutable(os::executablePath())) {}
 
 PosixHost::PosixHost(std::string bundlePath)
     : bundlePath_(std::move(bundlePath)),
@@ -102,7 +73,7 @@ int PosixHost::processId() const { return static_cast<int>(::getpid()); }
 unsigned PosixHost::userId() const { return ::getuid(); }
 
 std::string PosixHost::osVersionText() const {
-  std::string text = osReleaseValue("PRETTY_NAME").value_or("Linux");
+  std::string text = os::osProductText();
   const std::string kernel = kernelVersion();
   if (!kernel.empty()) text += ", kernel " + kernel;
   return text;

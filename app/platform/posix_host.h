@@ -13,7 +13,7 @@ namespace kestrova {
 
 class PosixHost : public Host {
  public:
-  // The bundle of the running executable (found through /proc/self/exe).
+  // The bundle of the running executable.
   PosixHost();
   // The bundle at `bundlePath`. Info.plist is read once here, as the Mac reads it at launch: a
   // bundle replaced on disk while we run does not change what we report about ourselves.

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "standins/system/process_facts.h"
+
 extern char** environ;
 
 namespace kestrova::engine {
@@ -63,10 +65,9 @@ std::optional<std::string> securityTool() {
   if (const char* resources = std::getenv("KESTROVA_RESOURCES"); resources && *resources) {
     return (fs::path(resources).parent_path() / "standins" / "security").string();
   }
-  std::error_code error;
   // Contents/Resources/engine/runtime/kestrova-engine -> Contents/Resources/standins/security
-  const fs::path self = fs::read_symlink("/proc/self/exe", error);
-  if (error) return std::nullopt;
+  const fs::path self = standin::ownExecutable();
+  if (self.empty()) return std::nullopt;
   return (self.parent_path().parent_path().parent_path() / "standins" / "security").string();
 }
 

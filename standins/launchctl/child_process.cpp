@@ -10,6 +10,8 @@
 #include <map>
 #include <vector>
 
+#include "standins/system/process_facts.h"
+
 extern char** environ;
 
 namespace kestrova::launchd {
@@ -59,8 +61,21 @@ void redirect(const std::optional<std::string>& path, int target, int flags) {
   }
 }
 
+// The supervisor's handlers would report to its signal pipe from here; they go while every signal
+// is still blocked (exec would drop them too, but signals can come before it).
+void dropSignalHandlers() {
+  for (int signo = 1; signo < NSIG; ++signo) {
+    struct sigaction current {};
+    if (::sigaction(signo, nullptr, &current) == 0 && current.sa_handler != SIG_DFL &&
+        current.sa_handler != SIG_IGN) {
+      ::signal(signo, SIG_DFL);
+    }
+  }
+}
+
 [[noreturn]] void becomeProgram(const Job& job, std::vector<char*>& argv,
                                 std::vector<char*>& envp) {
+  dropSignalHandlers();
   sigset_t none;
   sigemptyset(&none);
   ::signal(SIGPIPE, SIG_DFL);
@@ -70,11 +85,13 @@ void redirect(const std::optional<std::string>& path, int target, int flags) {
   redirect(job.standardOutPath, STDOUT_FILENO, O_WRONLY);
   redirect(job.standardErrorPath, STDERR_FILENO, O_WRONLY);
   // The program gets its three streams and nothing else of the supervisor's.
-  ::close_range(STDERR_FILENO + 1, ~0U, 0);
+  standin::closeDescriptorsFrom(STDERR_FILENO + 1);
   if (::chdir(job.workingDirectory.value_or("/").c_str()) != 0) {
     [[maybe_unused]] int ignored = ::chdir("/");
   }
-  ::execvpe(job.program.c_str(), argv.data(), envp.data());
+  // The job's variables become ours, so the program is looked up on the PATH it will run with.
+  environ = envp.data();
+  ::execvp(job.program.c_str(), argv.data());
   std::fprintf(stderr, "launchd: cannot run %s: %s\n", job.program.c_str(), std::strerror(errno));
   ::_exit(127);
 }
@@ -86,13 +103,20 @@ pid_t startProgram(const Job& job, std::string& error) {
   std::vector<std::string> environment = mergedEnvironment(job);
   std::vector<char*> argv = pointers(arguments);
   std::vector<char*> envp = pointers(environment);
+  // Every signal waits until the child has dropped the supervisor's handlers.
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  ::sigprocmask(SIG_SETMASK, &all, &previous);
   const pid_t pid = ::fork();
-  if (pid < 0) {
-    error = std::strerror(errno);
-    return -1;
-  }
   if (pid == 0) {
     becomeProgram(job, argv, envp);
+  }
+  const int forkError = errno;
+  ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+  if (pid < 0) {
+    error = std::strerror(forkError);
+    return -1;
   }
   // Also here, so the group exists before anyone signals it.
   ::setpgid(pid, pid);

@@ -5,22 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <vector>
 
 #include "standins/launchctl/service_state.h"
+#include "standins/system/process_facts.h"
 
 namespace kestrova::launchd {
 namespace {
 
 constexpr int kReadyFd = 3;
-
-std::string ownExecutable() {
-  std::vector<char> buffer(PATH_MAX + 1, '\0');
-  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), PATH_MAX);
-  return length > 0 ? std::string(buffer.data(), static_cast<std::size_t>(length)) : "";
-}
 
 // In the grandchild: detach completely, then become the supervisor.
 [[noreturn]] void becomeSupervisor(const std::string& self, const std::string& domain,
@@ -37,7 +31,7 @@ std::string ownExecutable() {
     ::dup2(devnull, fd);
   }
   ::dup2(ready, kReadyFd);
-  ::close_range(kReadyFd + 1, ~0U, 0);
+  standin::closeDescriptorsFrom(kReadyFd + 1);
   [[maybe_unused]] const int ignored = ::chdir("/");
   const std::string readyText = std::to_string(kReadyFd);
   ::execl(self.c_str(), "launchctl", "x-supervise", domain.c_str(), plistPath.c_str(),
@@ -62,10 +56,11 @@ std::string readAll(int fd) {
 
 std::optional<std::string> spawnSupervisor(const std::string& domain,
                                            const std::string& plistPath) {
-  const std::string self = ownExecutable();
+  const std::string self = standin::ownExecutable();
   int ends[2];
-  if (self.empty() || ::pipe2(ends, O_CLOEXEC) != 0) {
-    return std::string("cannot start the supervisor: ") + std::strerror(errno);
+  const int failed = self.empty() ? ENOENT : standin::openPipe(ends);
+  if (failed != 0) {
+    return std::string("cannot start the supervisor: ") + std::strerror(failed);
   }
   Fd readEnd(ends[0]);
   Fd writeEnd(ends[1]);

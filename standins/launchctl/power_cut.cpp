@@ -3,48 +3,18 @@
 #include <signal.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "standins/launchctl/service_state.h"
 #include "standins/launchctl/status_file.h"
 #include "standins/launchctl/verbs.h"
+#include "standins/system/process_facts.h"
 
 namespace kestrova::launchd {
 namespace {
 
 constexpr auto kSettleLimit = std::chrono::seconds(5);
 constexpr auto kSettlePoll = std::chrono::milliseconds(10);
-
-// The parent's id from /proc/<pid>/stat, where the name in parentheses may hold anything.
-pid_t parentOf(const std::string& pid) {
-  std::ifstream in("/proc/" + pid + "/stat");
-  std::string line;
-  std::getline(in, line);
-  const auto close = line.rfind(')');
-  if (close == std::string::npos) {
-    return 0;
-  }
-  std::istringstream rest(line.substr(close + 1));
-  std::string state;
-  pid_t parent = 0;
-  rest >> state >> parent;
-  return parent;
-}
-
-std::vector<pid_t> childrenOf(pid_t parent) {
-  std::vector<pid_t> children;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") == std::string::npos && parentOf(name) == parent) {
-      children.push_back(static_cast<pid_t>(std::stol(name)));
-    }
-  }
-  return children;
-}
 
 void killGroupAndLeader(pid_t pid) {
   if (pid > 0) {
@@ -64,7 +34,7 @@ bool cut(const std::string& folder) {
   if (const auto now = readStatus(folder)) {
     killGroupAndLeader(now->pid);
   }
-  for (pid_t child : childrenOf(status->supervisor)) {
+  for (pid_t child : standin::childrenOf(status->supervisor)) {
     killGroupAndLeader(child);
   }
   ::kill(status->supervisor, SIGKILL);

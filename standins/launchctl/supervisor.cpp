@@ -3,10 +3,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -14,11 +14,13 @@
 #include <fstream>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "standins/launchctl/child_process.h"
 #include "standins/launchctl/job.h"
 #include "standins/launchctl/service_state.h"
 #include "standins/launchctl/status_file.h"
+#include "standins/system/process_facts.h"
 
 namespace kestrova::launchd {
 namespace {
@@ -36,12 +38,32 @@ void report(Fd& ready, const std::string& text) {
   }
 }
 
-std::string exitText(int status) {
-  if (WIFSIGNALED(status)) {
-    const char* name = ::sigabbrev_np(WTERMSIG(status));
-    return std::string("SIG") + (name != nullptr ? name : std::to_string(WTERMSIG(status)).c_str());
+// "SIGTERM" for the signals a program is usually ended by, "SIG" and the number for others.
+std::string signalText(int signo) {
+  static constexpr std::pair<int, const char*> kNames[] = {
+      {SIGHUP, "HUP"},   {SIGINT, "INT"},   {SIGQUIT, "QUIT"}, {SIGILL, "ILL"},   {SIGTRAP, "TRAP"},
+      {SIGABRT, "ABRT"}, {SIGBUS, "BUS"},   {SIGFPE, "FPE"},   {SIGKILL, "KILL"}, {SIGUSR1, "USR1"},
+      {SIGSEGV, "SEGV"}, {SIGUSR2, "USR2"}, {SIGPIPE, "PIPE"}, {SIGALRM, "ALRM"}, {SIGTERM, "TERM"},
+      {SIGXCPU, "XCPU"}, {SIGXFSZ, "XFSZ"}, {SIGSYS, "SYS"}};
+  for (const auto& [number, name] : kNames) {
+    if (number == signo) return std::string("SIG") + name;
   }
+  return "SIG" + std::to_string(signo);
+}
+
+std::string exitText(int status) {
+  if (WIFSIGNALED(status)) return signalText(WTERMSIG(status));
   return std::to_string(WEXITSTATUS(status));
+}
+
+// The write end of the signal pipe, set before the first handler can run.
+int gSignalWrite = -1;
+
+void noteSignal(int signo) {
+  const int saved = errno;
+  const auto byte = static_cast<unsigned char>(signo);
+  [[maybe_unused]] const ssize_t written = ::write(gSignalWrite, &byte, 1);
+  errno = saved;
 }
 
 class Supervisor {
@@ -61,9 +83,9 @@ class Supervisor {
     while (!done_) {
       pollfd watch{signals, POLLIN, 0};
       ::poll(&watch, 1, millisecondsToNextDeadline());
-      signalfd_siginfo info{};
-      while (::read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-        onSignal(static_cast<int>(info.ssi_signo));
+      unsigned char signo = 0;
+      while (::read(signals, &signo, 1) == 1) {
+        onSignal(signo);
       }
       onTimers();
     }
@@ -226,14 +248,22 @@ class Supervisor {
   bool done_ = false;
 };
 
-Fd blockAndWatchSignals() {
-  sigset_t set;
-  sigemptyset(&set);
+// Each signal the supervisor answers becomes one byte on a pipe, so the loop waits for signals
+// and for its deadlines in one poll. Both ends are non-blocking: a handler never waits, and the
+// loop reads until the pipe is empty. The write end stays open for the process's life.
+Fd watchSignals() {
+  int ends[2];
+  if (standin::openPipe(ends) != 0) return Fd();
+  for (const int end : ends) ::fcntl(end, F_SETFL, O_NONBLOCK);
+  gSignalWrite = ends[1];
+  struct sigaction action {};
+  action.sa_handler = noteSignal;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
   for (int signo : {SIGCHLD, SIGTERM, SIGINT, SIGHUP, kRestartSignal, kKickstartSignal}) {
-    sigaddset(&set, signo);
+    ::sigaction(signo, &action, nullptr);
   }
-  ::sigprocmask(SIG_BLOCK, &set, nullptr);
-  return Fd(::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC));
+  return Fd(ends[0]);
 }
 
 }  // namespace
@@ -256,7 +286,7 @@ int superviseService(const std::string& domain, const std::string& plistPath, in
     return 1;
   }
   clearStopping(folder);
-  const Fd signals = blockAndWatchSignals();
+  const Fd signals = watchSignals();
   Supervisor supervisor(std::move(*reading.job), folder, plistPath);
   supervisor.begin();
   report(ready, "R");

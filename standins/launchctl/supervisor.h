@@ -2,14 +2,16 @@
 // than the throttle allows), and ends its whole process group on bootout or kickstart -k.
 #pragma once
 
+#include <signal.h>
+
 #include <string>
 
 namespace kestrova::launchd {
 
 // Signals the supervisor answers.
-inline constexpr int kBootoutSignal = 15;    // SIGTERM: end the program, then unload
-inline constexpr int kRestartSignal = 10;    // SIGUSR1: kickstart -k, end and start at once
-inline constexpr int kKickstartSignal = 12;  // SIGUSR2: kickstart, start when not running
+inline constexpr int kBootoutSignal = SIGTERM;    // end the program, then unload
+inline constexpr int kRestartSignal = SIGUSR1;    // kickstart -k: end and start at once
+inline constexpr int kKickstartSignal = SIGUSR2;  // kickstart: start when not running
 
 // Loads the property list at `plistPath` into `domain` and supervises it until booted out.
 // `readyFd` receives "R" once the service is loaded, or "E" and the reason it is not.
