@@ -1,5 +1,6 @@
 #include "tools/release/feed_document.h"
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
 
 #include "app/update/release_feed.h"
@@ -11,7 +12,13 @@ std::string feedDocument(const Updater::Release& release) {
   feed["version"] = release.version;
   feed["url"] = release.url;
   feed["sha256"] = release.sha256;
-  feed["published"] = release.published;
+  // Whole seconds read better as an integer; the app takes either kind of number.
+  const auto whole = static_cast<std::int64_t>(release.published);
+  if (static_cast<double>(whole) == release.published) {
+    feed["published"] = whole;
+  } else {
+    feed["published"] = release.published;
+  }
   feed["notes"] = release.notes;
   feed["critical"] = release.critical;
   return feed.dump(2) + "\n";

@@ -17,10 +17,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const Options& options = std::get<Options>(parsed);
-  const auto failure =
-      std::holds_alternative<VerifyOptions>(options)
-          ? verifyRelease(std::get<VerifyOptions>(options), std::cout)
-          : publish(std::get<PublishOptions>(options), std::cout, std::cerr);
+  const auto failure = std::holds_alternative<VerifyOptions>(options)
+                           ? verifyRelease(std::get<VerifyOptions>(options), std::cout)
+                           : publish(std::get<PublishOptions>(options), std::cout, std::cerr);
   if (failure) {
     std::cerr << "kestrova-release: " << *failure << "\n";
     return 1;

@@ -85,9 +85,9 @@ std::optional<std::string> buildImage(const PublishOptions& options, const Signe
   fs::create_directories(volume, error);
   if (auto failed = stageBundle(options.bundle, bundle, options.version)) return failed;
   if (auto failed = signBundle(signer, bundle)) return failed;
-  const auto made = shell(platform().tools().hdiutil, {"create", "-volname", "Kestrova",
-                                                       "-srcfolder", volume, "-ov", "-format",
-                                                       "UDZO", image});
+  const auto made = shell(
+      platform().tools().hdiutil,
+      {"create", "-volname", "Kestrova", "-srcfolder", volume, "-ov", "-format", "UDZO", image});
   if (made.status != 0) return toolFailure("hdiutil create", made.status, made.output);
   if (auto failed = signImage(signer, image)) return failed;
   return notarize(signer, image, notes);
@@ -179,14 +179,17 @@ std::optional<std::string> publishPlanned(const PublishOptions& options, const P
     return toolFailure("shasum", failed->status, failed->output);
   }
   const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const Updater::Release release{options.version, plan.imageURL, std::get<std::string>(digest),
+  const Updater::Release release{options.version,
+                                 plan.imageURL,
+                                 std::get<std::string>(digest),
                                  plan.notes,
                                  std::floor(std::chrono::duration<double>(now).count()),
                                  options.critical};
   const std::string text = feedDocument(release);
   if (auto refused = readsBackAs(text, release)) return refused;
   const std::string feed = written.file("appcast.json");
-  if (auto failed = writeFileAtomically(feed, text)) return "Could not write " + feed + ": " + *failed;
+  if (auto failed = writeFileAtomically(feed, text))
+    return "Could not write " + feed + ": " + *failed;
   written.keep();
   printUploads(out, release, image, feed);
   return std::nullopt;

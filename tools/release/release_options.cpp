@@ -60,7 +60,8 @@ std::variant<Options, std::string> parseOptions(const std::vector<std::string>& 
   if (auto feed = valueOf(words, "--verify")) {
     if (!words.positional.empty() || words.critical || valueOf(words, "--notes") ||
         valueOf(words, "--base-url") || valueOf(words, "--out")) {
-      return std::string("--verify takes a feed URL and, optionally, --previous-feed and --bundle.");
+      return std::string(
+          "--verify takes a feed URL and, optionally, --previous-feed and --bundle.");
     }
     return Options(VerifyOptions{*feed, valueOf(words, "--previous-feed"), bundle});
   }

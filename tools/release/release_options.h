@@ -28,7 +28,7 @@ using Options = std::variant<PublishOptions, VerifyOptions>;
 
 // The options, or the message explaining what is wrong with the command line.
 [[nodiscard]] std::variant<Options, std::string> parseOptions(const std::vector<std::string>& args,
-                                                               const std::string& builtBundle);
+                                                              const std::string& builtBundle);
 
 extern const char* const kUsage;
 

@@ -20,7 +20,8 @@ struct Signer {
 [[nodiscard]] Tools publisherTools(const std::string& bundle);
 
 // Each is absent on success, else what failed with the tool's own words.
-[[nodiscard]] std::optional<std::string> signBundle(const Signer& signer, const std::string& bundle);
+[[nodiscard]] std::optional<std::string> signBundle(const Signer& signer,
+                                                    const std::string& bundle);
 [[nodiscard]] std::optional<std::string> signImage(const Signer& signer, const std::string& image);
 // Submits the image for notarization and staples the ticket when a profile is named; says on
 // `notes` what it did or why it did nothing.

@@ -53,9 +53,9 @@ std::optional<std::string> notarize(const Signer& signer, const std::string& ima
   }
   // notarytool can end well while the service refused the image; stapling then fails, as no
   // ticket exists, so the staple is the check.
-  if (auto failed = run("notarytool", kXcrun,
-                        {"notarytool", "submit", image, "--keychain-profile",
-                         *signer.notaryProfile, "--wait"})) {
+  if (auto failed = run(
+          "notarytool", kXcrun,
+          {"notarytool", "submit", image, "--keychain-profile", *signer.notaryProfile, "--wait"})) {
     return failed;
   }
   if (auto failed = run("stapler", kXcrun, {"stapler", "staple", image})) {

@@ -52,7 +52,8 @@ std::variant<std::string, std::string> downloadAsStation(ToolPlatform& tool,
 // CFBundleShortVersionString of Kestrova.app inside the image: what the station will report.
 std::optional<std::string> versionInside(const std::string& image, const std::string& mount) {
   const auto& hdiutil = platform().tools().hdiutil;
-  if (shell(hdiutil, {"attach", "-nobrowse", "-readonly", "-mountpoint", mount, image}).status != 0) {
+  if (shell(hdiutil, {"attach", "-nobrowse", "-readonly", "-mountpoint", mount, image}).status !=
+      0) {
     return std::nullopt;
   }
   const auto strings = readInfoPlistStrings(mount + "/Kestrova.app/Contents/Info.plist");
@@ -61,9 +62,8 @@ std::optional<std::string> versionInside(const std::string& image, const std::st
   return found == strings.end() ? std::nullopt : std::optional(found->second);
 }
 
-std::optional<std::string> checkOrder(const VerifyOptions& options,
-                                      const Updater::Release& release, ToolPlatform& tool,
-                                      std::ostream& out) {
+std::optional<std::string> checkOrder(const VerifyOptions& options, const Updater::Release& release,
+                                      ToolPlatform& tool, std::ostream& out) {
   if (auto why = misreading(release.version)) return "The feed's version " + *why;
   if (!options.previousFeed) return std::nullopt;
   auto previous = readFeed(*options.previousFeed, tool);
@@ -79,9 +79,9 @@ std::optional<std::string> checkImage(const std::string& image, const Updater::R
   const auto inside = versionInside(image, mount);
   if (!inside) return "The image holds no Kestrova.app with a version in its Info.plist.";
   if (*inside != release.version) {
-    return "The feed announces " + release.version + " but the image's bundle reports " +
-           *inside + ": stations would install it and then be offered " + release.version +
-           " again" + (Updater::isNewer(release.version, *inside) ? " at every check." : ".");
+    return "The feed announces " + release.version + " but the image's bundle reports " + *inside +
+           ": stations would install it and then be offered " + release.version + " again" +
+           (Updater::isNewer(release.version, *inside) ? " at every check." : ".");
   }
   out << "The image holds Kestrova.app " << *inside << ".\n";
   return std::nullopt;

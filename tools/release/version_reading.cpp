@@ -51,7 +51,8 @@ std::optional<std::string> justBelow(const std::string& plain) {
   const auto dot = plain.rfind('.');
   const std::string last = plain.substr(dot == std::string::npos ? 0 : dot + 1);
   if (!allDigits(last) || last.size() > 9 || std::stoi(last) == 0) return std::nullopt;
-  return plain.substr(0, dot == std::string::npos ? 0 : dot + 1) + std::to_string(std::stoi(last) - 1);
+  return plain.substr(0, dot == std::string::npos ? 0 : dot + 1) +
+         std::to_string(std::stoi(last) - 1);
 }
 
 }  // namespace
@@ -70,8 +71,9 @@ std::optional<std::string> misreading(const std::string& version) {
       return counted + ", so a station on " + *below + " will not be offered it.";
     }
   }
-  return counted + ": the app reads each part between dots as a whole number and anything else "
-                   "as 0. Use plain numbers, such as 1.2.3.";
+  return counted +
+         ": the app reads each part between dots as a whole number and anything else "
+         "as 0. Use plain numbers, such as 1.2.3.";
 }
 
 std::optional<std::string> notNewer(const std::string& version, const std::string& previous) {
