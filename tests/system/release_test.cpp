@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -38,20 +39,20 @@ std::string nextVersion() {
   return now.substr(0, dot) + std::to_string(std::stoi(now.substr(dot)) + 1);
 }
 
-// gdbus words that run one of the desktop program's actions.
-std::vector<std::string> action(const std::string& name) {
-  return {"call",
-          "--session",
-          "--dest",
-          "com.talmiro.kestrova",
-          "--object-path",
-          "/com/talmiro/kestrova",
-          "--method",
-          "org.gtk.Actions.Activate",
-          name,
-          "[]",
-          "{}"};
+// Runs one of the desktop program's actions over D-Bus, waiting for it or not.
+void activate(const std::string& action, bool wait = true) {
+  (void)shell("/bin/sh", {"-c",
+                          "/usr/bin/gdbus call --session --dest com.talmiro.kestrova "
+                          "--object-path /com/talmiro/kestrova --method "
+                          "org.gtk.Actions.Activate " +
+                              action + " '[]' '{}' >/dev/null 2>&1" + (wait ? "" : " &")});
 }
+
+// Runs at the end of a scope, however the test leaves it.
+struct AtEnd {
+  std::function<void()> run;
+  ~AtEnd() { run(); }
+};
 
 class Release : public ::testing::Test, protected StandinMachine {
  protected:
@@ -68,13 +69,18 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
   std::string address;
   pid_t busPid = 0;
   ASSERT_TRUE(busLines >> address >> busPid) << bus.output;
+  const std::string app = env.sandbox.path("Applications/Kestrova.app");
+  const AtEnd stop{[&] {
+    std::istringstream programs(shell("/usr/bin/pgrep", {"-f", app + "/Contents/MacOS/"}).output);
+    for (pid_t pid = 0; programs >> pid;) ::kill(pid, SIGTERM);
+    ::kill(busPid, SIGTERM);
+  }};
   const ScopedEnv busEnv{"DBUS_SESSION_BUS_ADDRESS", address};
   const std::string dump = env.sandbox.path("state.json");
   const ScopedEnv dumpEnv{"KESTROVA_STATE_DUMP", dump}, anywhere{"KESTROVA_ALLOW_ANYWHERE", "1"},
       noBridge{"NO_AT_BRIDGE", "1"}, identity{"KESTROVA_SIGN_IDENTITY", kTeam};
 
   // The station: a copy of the built bundle, signed by our team, its agent on air.
-  const std::string app = env.sandbox.path("Applications/Kestrova.app");
   fs::create_directories(env.sandbox.path("Applications"));
   fs::copy(KESTROVA_BUNDLE_DIR, app, fs::copy_options::recursive);
   ASSERT_EQ(shell(env.get().tools().codesign, {"-s", kTeam, app}).status, 0);
@@ -97,7 +103,10 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
             std::string::npos)
       << published.output;
   const std::string image = "/Kestrova-" + version + ".dmg";
-  server.on("GET", image, LoopbackReply{.body = readFile(out + image)});
+  // Not compressed on the way, as a disk image from a web server is not.
+  server.on(
+      "GET", image,
+      LoopbackReply{.body = readFile(out + image), .contentType = "application/octet-stream"});
   server.on("GET", "/appcast.json", LoopbackReply{.body = readFile(out + "/appcast.json")});
   const auto verified = publisher({"--verify", server.url("/appcast.json"), "--bundle", app});
   ASSERT_EQ(verified.status, 0) << verified.output;
@@ -126,8 +135,9 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
   // The reopened program: the new version, its agent loaded again, the engine on air.
   const auto state = [&] {
     fs::remove(dump);
-    (void)shell("/usr/bin/gdbus", action("x-dump-state"));
-    return json::parse(readFile(dump), nullptr, false);
+    activate("x-dump-state");
+    const json read = json::parse(readFile(dump), nullptr, false);
+    return read.is_object() ? read : json::object();
   };
   const json::json_pointer firstTitle("/statusItems/0/menu/0/title");
   json seen;
@@ -137,16 +147,11 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
       << readFile(env.sandbox.path("Library/Application Support/Kestrova/updates/update.log"));
   EXPECT_EQ(PosixHost(app).infoString("CFBundleShortVersionString"), version);
   // Asked, it names its own version as the newest (the alert stays open until it is killed).
-  std::vector<std::string> ask = {"-c", "/usr/bin/gdbus \"$@\" >/dev/null 2>&1 &", "sh"};
-  for (auto& word : action("checkForUpdates")) ask.push_back(word);
-  (void)shell("/bin/sh", ask);
-  EXPECT_TRUE(eventually([&] { return !(seen = state())["alerts"].empty(); }, 30)) << seen.dump(2);
+  activate("checkForUpdates", false);
+  EXPECT_TRUE(
+      eventually([&] { return !(seen = state()).value("alerts", json::array()).empty(); }, 30))
+      << seen.dump(2);
   EXPECT_EQ(seen["alerts"][0]["informative"], "Kestrova " + version + " is the newest version.");
-
-  std::istringstream programs(
-      shell("/usr/bin/pgrep", {"-f", app + "/Contents/MacOS/Kestrova"}).output);
-  for (pid_t pid = 0; programs >> pid;) ::kill(pid, SIGTERM);
-  ::kill(busPid, SIGTERM);
 }
 
 struct Refusal {
