@@ -115,6 +115,9 @@ void ConsoleLoop::run() {
   while (Task task = next()) {
     task();
   }
+  // A later run() waits for its own quit(): a tool may run the loop once per network step.
+  std::lock_guard lock(mutex_);
+  quitting_ = false;
 }
 
 }  // namespace kestrova::console

@@ -21,7 +21,8 @@ class ConsoleLoop final : public MainLoop {
   void modalBegan() override;
   void modalEnded() override;
 
-  // Runs tasks on the calling thread, which becomes the main thread, until quit() is called.
+  // Runs tasks on the calling thread, which becomes the main thread, until quit() is called;
+  // it may then be run again.
   void run();
   // Safe from any thread; run() returns after the task it is running, if any.
   void quit();

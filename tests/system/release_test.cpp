@@ -1,0 +1,196 @@
+// A release from the publisher to a station on air again: kestrova-release turns the built bundle
+// into the next version (signed image and feed), a loopback server serves what it wrote, and a
+// sandboxed copy of the current version, pointed there by update_feed, offers, downloads,
+// verifies and installs it through the real helper. The reopened desktop program reports the new
+// version with its engine on air. The publisher's refusals are one table.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "app/engine/agent.h"
+#include "app/engine/shell.h"
+#include "app/platform/posix_host.h"
+#include "app/shell/app_delegate.h"
+#include "app/update/swap_and_relaunch.h"
+#include "tests/support/file_text.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/standin_machine.h"
+
+namespace kestrova::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+const std::string kPublisher = std::string(KESTROVA_BINARY_DIR) + "/tools/release/kestrova-release";
+const std::string kTeam = "TEAM123456";
+
+// The built version with its last part one higher: the release the test publishes.
+std::string nextVersion() {
+  const std::string now = KESTROVA_VERSION;
+  const auto dot = now.rfind('.') + 1;
+  return now.substr(0, dot) + std::to_string(std::stoi(now.substr(dot)) + 1);
+}
+
+// Runs one of the desktop program's actions over D-Bus, waiting for it or not.
+void activate(const std::string& action, bool wait = true) {
+  (void)shell("/bin/sh", {"-c",
+                          "/usr/bin/gdbus call --session --dest com.talmiro.kestrova "
+                          "--object-path /com/talmiro/kestrova --method "
+                          "org.gtk.Actions.Activate " +
+                              action + " '[]' '{}' >/dev/null 2>&1" + (wait ? "" : " &")});
+}
+
+// Runs at the end of a scope, however the test leaves it.
+struct AtEnd {
+  std::function<void()> run;
+  ~AtEnd() { run(); }
+};
+
+class Release : public ::testing::Test, protected StandinMachine {
+ protected:
+  ShellResult publisher(const std::vector<std::string>& args) { return shell(kPublisher, args); }
+  ScopedEnv temporary{"TMPDIR", env.sandbox.path("")};
+};
+
+TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "the reopened program needs a display";
+  // The reopened program's session bus, state dump and placement come from our environment.
+  const auto bus =
+      shell("/usr/bin/dbus-daemon", {"--session", "--fork", "--print-address=1", "--print-pid=1"});
+  std::istringstream busLines(bus.output);
+  std::string address;
+  pid_t busPid = 0;
+  ASSERT_TRUE(busLines >> address >> busPid) << bus.output;
+  const std::string app = env.sandbox.path("Applications/Kestrova.app");
+  const AtEnd stop{[&] {
+    std::istringstream programs(shell("/usr/bin/pgrep", {"-f", app + "/Contents/MacOS/"}).output);
+    for (pid_t pid = 0; programs >> pid;) ::kill(pid, SIGTERM);
+    ::kill(busPid, SIGTERM);
+  }};
+  const ScopedEnv busEnv{"DBUS_SESSION_BUS_ADDRESS", address};
+  const std::string dump = env.sandbox.path("state.json");
+  const ScopedEnv dumpEnv{"KESTROVA_STATE_DUMP", dump}, anywhere{"KESTROVA_ALLOW_ANYWHERE", "1"},
+      noBridge{"NO_AT_BRIDGE", "1"}, identity{"KESTROVA_SIGN_IDENTITY", kTeam};
+
+  // The station: a copy of the built bundle, signed by our team, its agent on air.
+  fs::create_directories(env.sandbox.path("Applications"));
+  fs::copy(KESTROVA_BUNDLE_DIR, app, fs::copy_options::recursive);
+  ASSERT_EQ(shell(env.get().tools().codesign, {"-s", kTeam, app}).status, 0);
+  useCopy(app);
+  env.host.info = {{"CFBundleShortVersionString", KESTROVA_VERSION}};
+  LoopbackServer server;
+  writeFile(env.sandbox.path("Movies/morning.mp4"), "not really a video");
+  env.sandbox.write("Library/Application Support/Kestrova/config.json",
+                    json{{"port", port},
+                         {"media_folder", env.sandbox.path("Movies")},
+                         {"update_feed", server.url("/appcast.json")}}
+                        .dump());
+  ASSERT_EQ(Agent::install(), std::nullopt);
+
+  const std::string version = nextVersion();
+  const std::string out = env.sandbox.path("published");
+  const auto published = publisher({version, "--base-url", server.url("/"), "--out", out});
+  ASSERT_EQ(published.status, 0) << published.output;
+  EXPECT_NE(published.output.find("./dev release --verify " + server.url("/appcast.json")),
+            std::string::npos)
+      << published.output;
+  const std::string image = "/Kestrova-" + version + ".dmg";
+  // Not compressed on the way, as a disk image from a web server is not.
+  server.on(
+      "GET", image,
+      LoopbackReply{.body = readFile(out + image), .contentType = "application/octet-stream"});
+  server.on("GET", "/appcast.json", LoopbackReply{.body = readFile(out + "/appcast.json")});
+  const auto verified = publisher({"--verify", server.url("/appcast.json"), "--bundle", app});
+  ASSERT_EQ(verified.status, 0) << verified.output;
+  EXPECT_NE(verified.output.find("signing team matches"), std::string::npos) << verified.output;
+
+  // The running copy: its process is a stand-in the helper waits for.
+  const pid_t running = ::fork();
+  if (running == 0) {
+    ::execl("/bin/sleep", "sleep", "600", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  env.host.pid = running;
+  env.host.realSpawns = true;
+  const auto delegate = AppDelegate::create();
+  env.ui.answers.push_back(ScriptedAnswer{kAlertFirstButton, {}, 0});  // "Update Now"
+  delegate->checkForUpdates();
+  const bool spawned =
+      env.loop.runUntil([&] { return !env.host.spawned().empty(); }, std::chrono::seconds(60));
+  ::kill(running, SIGKILL);
+  ::waitpid(running, nullptr, 0);
+  ASSERT_TRUE(spawned) << env.ui.alerts.back().informative;
+  EXPECT_EQ(env.ui.alerts[0].message, "Kestrova " + version + " is available");
+  env.loop.advance(Updater::kTerminateDelay);
+  EXPECT_TRUE(env.ui.terminated);
+
+  // The reopened program: the new version, its agent loaded again, the engine on air.
+  const auto state = [&] {
+    fs::remove(dump);
+    activate("x-dump-state");
+    const json read = json::parse(readFile(dump), nullptr, false);
+    return read.is_object() ? read : json::object();
+  };
+  const json::json_pointer firstTitle("/statusItems/0/menu/0/title");
+  json seen;
+  EXPECT_TRUE(eventually(
+      [&] { return (seen = state()).value(firstTitle, "") == "Kestrova \u2014 ON AIR"; }, 90))
+      << seen.dump(2)
+      << readFile(env.sandbox.path("Library/Application Support/Kestrova/updates/update.log"));
+  EXPECT_EQ(PosixHost(app).infoString("CFBundleShortVersionString"), version);
+  // Asked, it names its own version as the newest (the alert stays open until it is killed).
+  activate("checkForUpdates", false);
+  EXPECT_TRUE(
+      eventually([&] { return !(seen = state()).value("alerts", json::array()).empty(); }, 30))
+      << seen.dump(2);
+  EXPECT_EQ(seen["alerts"][0]["informative"], "Kestrova " + version + " is the newest version.");
+}
+
+struct Refusal {
+  std::vector<std::string> args;
+  std::string says;
+};
+
+TEST_F(Release, RefusesWhatNoStationWouldOfferOrReadAndLeavesNothingBehind) {
+  const auto feed = [&](const std::string& version) {
+    return env.sandbox.write("previous-" + version + ".json",
+                             json{{"version", version},
+                                  {"url", "https://example.invalid/x.dmg"},
+                                  {"sha256", "00"},
+                                  {"published", 0}}
+                                 .dump());
+  };
+  const std::vector<Refusal> table = {
+      {{"1.4", "--previous-feed", feed("1.4")},
+       "1.4 is not newer than 1.4, the version of the previous feed, by the app's rule"},
+      {{"2.0", "--previous-feed", feed("2.0-beta")},
+       "2.0-beta counts as 2.0, so 2.0 will not be offered after it."},
+      {{"2.0-beta"}, "Refusing 2.0-beta: 2.0-beta counts as 2.0, so 2.0 will not be offered"},
+      {{"1.3-beta"}, "1.3-beta counts as 1.0, so a station on 1.2 will not be offered it."},
+      {{"9.9.9", "--base-url", "not a url"}, "The base URL not a url/ does not parse"},
+      {{"9.9.9", "--notes", env.sandbox.path("missing.txt")}, "missing.txt cannot be read"},
+  };
+  const std::string out = env.sandbox.path("refused");
+  for (auto row : table) {
+    SCOPED_TRACE(row.args[0]);
+    row.args.insert(row.args.end(), {"--out", out});
+    const auto result = publisher(row.args);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.output.find(row.says), std::string::npos) << result.output;
+    EXPECT_FALSE(fs::exists(out));
+    for (const auto& entry : fs::directory_iterator(env.sandbox.home())) {
+      EXPECT_FALSE(entry.path().filename().string().starts_with("kestrova-release-"));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kestrova::testing
