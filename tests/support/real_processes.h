@@ -11,6 +11,6 @@ namespace kestrova::testing {
 
 // Real processes take real time: waits until the condition holds or the limit has passed, and
 // says which. This bounds a wait, it does not measure one.
-bool eventually(const std::function<bool()>& condition, double limitSeconds = 15);
+[[nodiscard]] bool eventually(const std::function<bool()>& condition, double limitSeconds = 15);
 
 }  // namespace kestrova::testing
