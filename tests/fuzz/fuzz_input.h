@@ -1,8 +1,10 @@
-// Turns fuzzer bytes into the argument lists and strings the fuzz targets feed the core.
+// Turns fuzzer bytes into the argument lists the fuzz targets feed the core, and stops the run
+// when a property does not hold.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,13 +14,16 @@ namespace kestrova::fuzzing {
 inline std::vector<std::string> splitAtNul(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> pieces(1);
   for (std::size_t i = 0; i < size; ++i) {
-    if (data[i] == 0) {
+    if (data[i] == 0)
       pieces.emplace_back();
-    } else {
+    else
       pieces.back().push_back(static_cast<char>(data[i]));
-    }
   }
   return pieces;
+}
+
+inline void require(bool property) {
+  if (!property) std::abort();
 }
 
 }  // namespace kestrova::fuzzing

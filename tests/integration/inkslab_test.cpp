@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/file_text.h"
+#include "tests/support/sandbox.h"
 
 extern char** environ;
 

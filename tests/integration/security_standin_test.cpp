@@ -135,7 +135,8 @@ TEST_F(SecurityStandinTest, EngineStoresARandomPasswordOnceForTheAppToShow) {
   const auto runOnce = [&] {
     EngineRun engine(test.sandbox.home());
     ASSERT_TRUE(engine.started());
-    testing::eventually([&] { return test.sandbox.read(log).find("listen") != std::string::npos; });
+    EXPECT_TRUE(testing::eventually(
+        [&] { return test.sandbox.read(log).find("listen") != std::string::npos; }));
   };
   runOnce();
   const ShellResult first = find();

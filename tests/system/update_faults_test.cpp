@@ -24,6 +24,7 @@
 #include "app/update/swap_and_relaunch.h"
 #include "app/update/update_paths.h"
 #include "tests/support/real_processes.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova {
@@ -252,7 +253,7 @@ class Swap {
   }
 
   TestPlatform test_;
-  testing::HomeForChildren home_{test_.sandbox.home()};
+  testing::ScopedEnv home_{"HOME", test_.sandbox.home()};
   fs::path apps_;
   std::string image_;
   std::vector<std::string> call_;

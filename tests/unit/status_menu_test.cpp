@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/shell/app_menu.h"
 
 namespace kestrova {
 namespace {
@@ -22,7 +21,6 @@ std::vector<std::string> describe(const Menu& menu) {
     std::string flags;
     flags += item.enabled ? "" : "disabled";
     flags += item.checked ? "checked" : "";
-    flags += item.target == MenuTarget::responderChain ? "chain" : "";
     lines.push_back(item.title + " | " + item.action + " | " + item.key + " | " + flags);
   }
   return lines;
@@ -107,40 +105,6 @@ TEST(StatusAppearanceTable, SymbolDescriptionAndFallbackPerState) {
   for (const Case& c : cases) {
     EXPECT_EQ(appearanceFor(c.status), c.expected) << label(c.status);
   }
-}
-
-TEST(AppMenu, ThreeUntitledHoldersWithTheirSubmenus) {
-  const Menu main = buildAppMenu();
-  ASSERT_EQ(main.items.size(), 3u);
-  for (const MenuItem& holder : main.items) {
-    EXPECT_TRUE(holder.title.empty());
-    EXPECT_TRUE(holder.action.empty());
-    ASSERT_EQ(holder.submenu.size(), 1u);
-  }
-  const Menu& application = main.items[0].submenu[0];
-  const Menu& edit = main.items[1].submenu[0];
-  const Menu& window = main.items[2].submenu[0];
-
-  EXPECT_EQ(application.title, "");
-  EXPECT_EQ(describe(application),
-            (std::vector<std::string>{"About Kestrova | orderFrontStandardAboutPanel: |  | chain",
-                                      "---", "Hide Kestrova | hide: | h | chain",
-                                      "Quit Kestrova | terminate: | q | chain"}));
-  EXPECT_FALSE(application.isWindowsMenu);
-
-  EXPECT_EQ(edit.title, "Edit");
-  EXPECT_EQ(describe(edit),
-            (std::vector<std::string>{"Undo | undo: | z | chain", "Redo | redo: | Z | chain",
-                                      "Cut | cut: | x | chain", "Copy | copy: | c | chain",
-                                      "Paste | paste: | v | chain",
-                                      "Select All | selectAll: | a | chain"}));
-  EXPECT_FALSE(edit.isWindowsMenu);
-
-  EXPECT_EQ(window.title, "Window");
-  EXPECT_EQ(describe(window),
-            (std::vector<std::string>{"Close | performClose: | w | chain",
-                                      "Minimise | performMiniaturize: | m | chain"}));
-  EXPECT_TRUE(window.isWindowsMenu);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "app/engine/shell.h"
 #include "app/shell/status_menu.h"
 #include "tests/support/real_processes.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_platform.h"
 #include "tests/system/gtk/gtk_testing.h"
 
@@ -223,7 +224,7 @@ class GtkFrontend : public ::testing::Test {
 
   testing::TestPlatform test_{testing::standinTools()};
   // The stand-in launchctl keeps its state under HOME: the sandbox, for this test and the program.
-  testing::HomeForChildren home_{test_.sandbox.home()};
+  testing::ScopedEnv home_{"HOME", test_.sandbox.home()};
   int port_ = 0;
   bool installed_ = false;
 };
