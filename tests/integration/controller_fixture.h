@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,6 +16,7 @@
 #include "app/shell/app_delegate.h"
 #include "tests/support/alert_print.h"
 #include "tests/support/launchctl_lines.h"
+#include "tests/support/sandbox.h"
 #include "tests/support/scripted_runner.h"
 #include "tests/support/test_platform.h"
 
@@ -61,7 +61,6 @@ class ScriptedHttp final : public Http {
       DownloadResult result;
       const std::string file = folder + "/download-" + std::to_string(downloads_++);
       if (body) {
-        std::filesystem::create_directories(folder);
         writeFile(file, *body);
         result.file = file;
       } else {
@@ -101,9 +100,6 @@ class ScriptedHttp final : public Http {
     requests_.push_back(request);
     const auto found = answers_.find(pathOf(request.url));
     return found == answers_.end() ? std::nullopt : std::optional(found->second);
-  }
-  static void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
   }
 
   VirtualLoop& loop_;

@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "app/platform/posix_command_runner.h"
-#include "tests/support/file_text.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
@@ -24,6 +23,7 @@ namespace kestrova {
 namespace {
 
 using testing::closedURL;
+using testing::entriesIn;
 using testing::LoopbackReply;
 using testing::LoopbackServer;
 using testing::readFile;
@@ -47,12 +47,6 @@ HttpResponse sendAndWait(Http& http, HttpRequest request) {
 
 HttpResponse get(Http& http, const std::string& url, double timeout = 10) {
   return sendAndWait(http, HttpRequest{"GET", url, {}, std::nullopt, timeout});
-}
-
-std::size_t entriesIn(const std::string& folder) {
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++count;
-  return count;
 }
 
 class CurlHttpTest : public ::testing::Test {

@@ -14,8 +14,8 @@
 #include "app/engine/shell.h"
 #include "app/update/release_feed.h"
 #include "app/update/update_paths.h"
-#include "tests/support/file_text.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/sandbox.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova::Updater {

@@ -2,9 +2,6 @@
 // exactly what the pure derivation makes of what the server sent, and the poller must end with
 // the descriptors and threads it started with.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,54 +11,14 @@
 
 #include "app/engine/engine_status.h"
 #include "app/engine/status_request.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_platform.h"
-
-extern char** environ;
 
 namespace kestrova {
 namespace {
 
 constexpr int kPolls = 10'000;
 constexpr int kInFlight = 100;
-
-std::size_t entriesIn(const char* folder) {
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) {
-    ++count;
-  }
-  return count;
-}
-
-// The misbehaving server runs as its own process, so its sockets and threads never mix with
-// the poller's counts.
-class ServerProcess {
- public:
-  ServerProcess(const std::string& portFile, const std::string& logFile) {
-    const std::string script =
-        std::string(KESTROVA_SOURCE_DIR) + "/tests/soak/misbehaving_server.py";
-    std::vector<std::string> args{"/usr/bin/python3", script, portFile, logFile, "20261206"};
-    std::vector<char*> argv;
-    for (auto& arg : args) {
-      argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-      pid_ = -1;
-    }
-  }
-  ~ServerProcess() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  ServerProcess(const ServerProcess&) = delete;
-  ServerProcess& operator=(const ServerProcess&) = delete;
-  [[nodiscard]] bool started() const { return pid_ > 0; }
-
- private:
-  pid_t pid_ = -1;
-};
 
 std::string decodeBase64(const std::string& text) {
   static const std::string alphabet =
@@ -102,8 +59,12 @@ TEST(PollSoak, EveryResultIsTheDerivationOfWhatWasSentAndNothingLeaks) {
   testing::TestPlatform test;
   const std::string portFile = test.sandbox.path("port");
   const std::string logFile = test.sandbox.path("sent.log");
-  ServerProcess server(portFile, logFile);
-  ASSERT_TRUE(server.started());
+  // The misbehaving server runs as its own process, so its sockets and threads never mix with
+  // the poller's counts.
+  testing::ChildProcess server(
+      {.argv = {"/usr/bin/python3", KESTROVA_SOURCE_DIR "/tests/soak/misbehaving_server.py",
+                portFile, logFile, "20261206"}});
+  ASSERT_TRUE(server.started()) << server.error();
   ASSERT_TRUE(test.loop.runUntil([&] { return std::filesystem::exists(portFile); }));
   std::string port;
   std::ifstream(portFile) >> port;
@@ -119,8 +80,8 @@ TEST(PollSoak, EveryResultIsTheDerivationOfWhatWasSentAndNothingLeaks) {
     ++finished;
   });
   ASSERT_TRUE(test.loop.runUntil([&] { return finished == 1; }));
-  const std::size_t descriptorsBefore = entriesIn("/proc/self/fd");
-  const std::size_t threadsBefore = entriesIn("/proc/self/task");
+  const std::size_t descriptorsBefore = testing::entriesIn("/proc/self/fd");
+  const std::size_t threadsBefore = testing::entriesIn("/proc/self/task");
 
   while (issued < kPolls) {
     if (issued - finished < kInFlight) {
@@ -145,11 +106,11 @@ TEST(PollSoak, EveryResultIsTheDerivationOfWhatWasSentAndNothingLeaks) {
   EXPECT_EQ(expected, results);
 
   // Give finished transfers a moment to close their sockets before the final count.
-  for (int i = 0; i < 50 && entriesIn("/proc/self/fd") != descriptorsBefore; ++i) {
+  for (int i = 0; i < 50 && testing::entriesIn("/proc/self/fd") != descriptorsBefore; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  EXPECT_EQ(entriesIn("/proc/self/fd"), descriptorsBefore);
-  EXPECT_EQ(entriesIn("/proc/self/task"), threadsBefore);
+  EXPECT_EQ(testing::entriesIn("/proc/self/fd"), descriptorsBefore);
+  EXPECT_EQ(testing::entriesIn("/proc/self/task"), threadsBefore);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "app/engine/shell.h"
 #include "app/engine/status_request.h"
 #include "tests/support/real_processes.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova::testing {
@@ -43,7 +44,7 @@ struct Running {
 class RestartSoak : public ::testing::Test {
  protected:
   TestPlatform env{standinTools()};
-  HomeForChildren home{env.sandbox.home()};
+  ScopedEnv home{"HOME", env.sandbox.home()};
   int port = freePort();
 
   RestartSoak() {

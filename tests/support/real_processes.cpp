@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 namespace kestrova::testing {
@@ -31,21 +30,6 @@ bool eventually(const std::function<bool()>& condition, double limitSeconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return condition();
-}
-
-HomeForChildren::HomeForChildren(const std::string& home) {
-  if (const char* previous = std::getenv("HOME")) {
-    previous_ = previous;
-  }
-  ::setenv("HOME", home.c_str(), 1);
-}
-
-HomeForChildren::~HomeForChildren() {
-  if (previous_) {
-    ::setenv("HOME", previous_->c_str(), 1);
-  } else {
-    ::unsetenv("HOME");
-  }
 }
 
 }  // namespace kestrova::testing

@@ -1,9 +1,7 @@
-// Helpers for tests that drive real processes: a free loopback port, a bounded wait, and the
-// sandbox as HOME for every child.
+// Helpers for tests that drive real processes: a free loopback port and a bounded wait.
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 
 namespace kestrova::testing {
@@ -14,18 +12,5 @@ namespace kestrova::testing {
 // Real processes take real time: waits until the condition holds or the limit has passed, and
 // says which. This bounds a wait, it does not measure one.
 bool eventually(const std::function<bool()>& condition, double limitSeconds = 15);
-
-// The stand-ins and the engine keep their state under $HOME: the whole process tree must see the
-// sandbox as home for as long as this lives.
-class HomeForChildren {
- public:
-  explicit HomeForChildren(const std::string& home);
-  ~HomeForChildren();
-  HomeForChildren(const HomeForChildren&) = delete;
-  HomeForChildren& operator=(const HomeForChildren&) = delete;
-
- private:
-  std::optional<std::string> previous_;
-};
 
 }  // namespace kestrova::testing

@@ -1,7 +1,6 @@
 #include "tests/support/sandbox.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -9,8 +8,33 @@
 
 namespace kestrova::testing {
 
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string writeFile(const fs::path& path, const std::string& text, fs::perms mode) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+  if (mode != fs::perms::unknown) fs::permissions(path, mode);
+  return path.string();
+}
+
+std::size_t entriesIn(const fs::path& folder) {
+  std::error_code error;
+  std::size_t count = 0;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    ++count;
+  }
+  return count;
+}
+
 Sandbox::Sandbox() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kestrova-home-XXXXXX").string();
+  std::string pattern = (fs::temp_directory_path() / "kestrova-home-XXXXXX").string();
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (mkdtemp(buffer.data()) == nullptr) {
@@ -21,28 +45,20 @@ Sandbox::Sandbox() {
 
 Sandbox::~Sandbox() {
   std::error_code ignored;
-  std::filesystem::remove_all(home_, ignored);
+  fs::remove_all(home_, ignored);
 }
 
-std::string Sandbox::path(const std::string& relative) const { return home_ + "/" + relative; }
-
-std::string Sandbox::write(const std::string& relative, const std::string& contents) const {
-  const std::filesystem::path target = path(relative);
-  std::filesystem::create_directories(target.parent_path());
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  out << contents;
-  return target.string();
+std::string Sandbox::path(const std::string& relative) const {
+  return (fs::path(home_) / relative).string();
 }
 
-std::string Sandbox::read(const std::string& relative) const {
-  std::ifstream in(path(relative), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+std::string Sandbox::write(const std::string& relative, const std::string& contents,
+                           fs::perms mode) const {
+  return writeFile(path(relative), contents, mode);
 }
 
-bool Sandbox::exists(const std::string& relative) const {
-  return std::filesystem::exists(path(relative));
-}
+std::string Sandbox::read(const std::string& relative) const { return readFile(path(relative)); }
+
+bool Sandbox::exists(const std::string& relative) const { return fs::exists(path(relative)); }
 
 }  // namespace kestrova::testing

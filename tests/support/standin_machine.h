@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/support/real_processes.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova::testing {
@@ -41,7 +42,8 @@ class StandinMachine {
   [[nodiscard]] std::optional<pid_t> enginePid() const;
 
   TestPlatform env{standinTools()};
-  HomeForChildren home{env.sandbox.home()};
+  // The stand-ins and the engine keep their state under $HOME: every child sees the sandbox.
+  ScopedEnv home{"HOME", env.sandbox.home()};
   int port = freePort();
 };
 

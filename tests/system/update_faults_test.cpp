@@ -10,7 +10,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -33,18 +32,8 @@ namespace fs = std::filesystem;
 using testing::TestPlatform;
 using Tree = std::map<std::string, std::string>;  // relative path -> contents
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text, fs::perms mode = fs::perms(0644)) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-  fs::permissions(path, mode);
-}
+using testing::readFile;
+using testing::writeFile;
 
 // A small bundle of one version: Info.plist, the executable (which records that it was opened)
 // and a few resources, so that a copy cut short is told apart from a whole one.

@@ -16,9 +16,9 @@
 #include "app/shell/app_delegate.h"
 #include "app/update/swap_and_relaunch.h"
 #include "app/update/update_paths.h"
-#include "tests/support/file_text.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/real_processes.h"
+#include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/test_platform.h"
 

@@ -12,14 +12,6 @@
 namespace kestrova {
 namespace {
 
-std::size_t entriesIn(const std::string& folder) {
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) {
-    ++count;
-  }
-  return count;
-}
-
 TEST(AtomicFile, ReplacesAnExistingFileWithTheGivenModeAndLeavesNothingElse) {
   testing::Sandbox sandbox;
   const std::string path = sandbox.write("dir/file.txt", "old contents that are longer");
@@ -28,7 +20,7 @@ TEST(AtomicFile, ReplacesAnExistingFileWithTheGivenModeAndLeavesNothingElse) {
   struct stat info {};
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0644U);
-  EXPECT_EQ(entriesIn(sandbox.path("dir")), 1U);
+  EXPECT_EQ(testing::entriesIn(sandbox.path("dir")), 1U);
 }
 
 TEST(AtomicFile, ModeIsExactEvenUnderAPermissiveUmask) {
@@ -55,7 +47,7 @@ TEST(AtomicFile, FolderInPlaceOfTheTargetIsReportedWithoutAStrayTemporary) {
   std::filesystem::create_directories(sandbox.path("box/target"));
   sandbox.write("box/target/keep", "kept");
   EXPECT_TRUE(writeFileAtomically(sandbox.path("box/target"), "x").has_value());
-  EXPECT_EQ(entriesIn(sandbox.path("box")), 1U);
+  EXPECT_EQ(testing::entriesIn(sandbox.path("box")), 1U);
   EXPECT_EQ(sandbox.read("box/target/keep"), "kept");
 }
 

@@ -1,0 +1,74 @@
+// A program (or a forked function) run by a test as its own child: killed and reaped when the
+// object goes, so no test leaves a process behind, whatever assertion ended it.
+//
+//   ChildProcess server({.argv = {"/usr/bin/python3", script}, .env = {"SEED=7"}});
+//   ASSERT_TRUE(server.started()) << server.error();
+//   server.signal(SIGTERM);
+//   EXPECT_EQ(server.wait(5), 0);   // exit status, 128 + signal, or absent when still running
+#pragma once
+
+#include <sys/types.h>
+
+#include <csignal>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrova::testing {
+
+struct ChildSpec {
+  std::vector<std::string> argv;  // argv[0]: a path, or a name looked up on PATH
+  // "NAME=value" entries added to (or replacing names in) our environment; with `onlyEnv`, the
+  // child's whole environment.
+  std::vector<std::string> env = {};
+  bool onlyEnv = false;
+  // Where standard output and error go: "" keeps ours, otherwise a file (truncated) such as
+  // "/dev/null". Both may name the same file.
+  std::string stdoutPath = "";
+  std::string stderrPath = "";
+  bool captureOutput = false;  // both streams into a pipe, collected by wait() into output()
+  bool ownGroup = false;       // a new session: signals and the final kill reach its whole group
+  std::function<void()> inChild = {};  // runs in the child just before exec (e.g. drop privileges)
+};
+
+class ChildProcess {
+ public:
+  explicit ChildProcess(ChildSpec spec);
+  // Forks and runs `body` in the child, which then exits with status 0.
+  explicit ChildProcess(const std::function<void()>& body);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  [[nodiscard]] bool started() const { return pid_ > 0; }
+  // Why it did not start (the failed call and its errno text); "" once started.
+  [[nodiscard]] const std::string& error() const { return error_; }
+  [[nodiscard]] pid_t pid() const { return pid_; }
+
+  // Sends a signal to the child (to its group with `ownGroup`); false once it has been reaped.
+  bool signal(int number);
+  // Waits up to `limitSeconds` for the child to end and reaps it: its exit status, 128 + the
+  // signal that ended it, or absent when it is still running. Asking again returns the same.
+  std::optional<int> wait(double limitSeconds = 30);
+  // Signals, then waits (SIGKILL ends any child, so its wait always has an answer).
+  std::optional<int> stop(int number = SIGTERM, double limitSeconds = 30);
+  // Still running (not yet ended, or ended but not reaped here).
+  [[nodiscard]] bool running();
+  // What the child wrote with `captureOutput`, as far as wait() has read it.
+  [[nodiscard]] const std::string& output() const { return output_; }
+
+ private:
+  void start(const ChildSpec& spec, const std::function<void()>& body);
+  bool drain(int milliseconds);
+  bool reap(bool block);
+
+  pid_t pid_ = -1;
+  bool group_ = false;
+  int pipe_ = -1;
+  std::optional<int> status_;
+  std::string output_;
+  std::string error_;
+};
+
+}  // namespace kestrova::testing
