@@ -41,7 +41,7 @@ TEST(StandInEngine, GoesFromSetupNeededToOnAirLiveAndIdleAndRefusesWhatItCannotU
   ASSERT_TRUE(eventually([&] { return status() != EngineStatus::offline; }));
   EXPECT_EQ(status(), EngineStatus::needsSetup);
   sandbox.write("file.mp4", "");
-  for (const std::string body :
+  for (const std::string& body :
        {json{{"path", sandbox.path("nowhere")}}.dump(),
         json{{"path", sandbox.path("file.mp4")}}.dump(), "path=/tmp", R"({"path": 3})"}) {
     EXPECT_TRUE(post("/api/setup/folder", body).value("error", json()).is_string()) << body;
