@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "app/engine/engine_status.h"
 #include "tests/support/child_process.h"
@@ -41,9 +42,9 @@ TEST(StandInEngine, GoesFromSetupNeededToOnAirLiveAndIdleAndRefusesWhatItCannotU
   ASSERT_TRUE(eventually([&] { return status() != EngineStatus::offline; }));
   EXPECT_EQ(status(), EngineStatus::needsSetup);
   sandbox.write("file.mp4", "");
-  for (const std::string& body :
-       {json{{"path", sandbox.path("nowhere")}}.dump(),
-        json{{"path", sandbox.path("file.mp4")}}.dump(), "path=/tmp", R"({"path": 3})"}) {
+  for (const std::string& body : std::vector<std::string>{
+           json{{"path", sandbox.path("nowhere")}}.dump(),
+           json{{"path", sandbox.path("file.mp4")}}.dump(), "path=/tmp", R"({"path": 3})"}) {
     EXPECT_TRUE(post("/api/setup/folder", body).value("error", json()).is_string()) << body;
   }
   EXPECT_EQ(status(), EngineStatus::needsSetup);
