@@ -201,8 +201,9 @@ TEST_F(InkslabTest, OptionalArgumentsAreUsedOnlyWhenCompleteAndAnyTextRenders) {
 TEST_F(InkslabTest, FailedWritesExitTwoAndLeaveNothingWhileAnExistingFileIsReplacedWhole) {
   sandbox.write("plain", "not a folder");
   fs::create_directory(sandbox.path("taken.png"));
-  for (const std::string& out : {sandbox.path("missing/card.png"), sandbox.path("plain/card.png"),
-                                sandbox.path("taken.png"), std::string("/proc/inkslab-card.png")}) {
+  for (const std::string& out :
+       {sandbox.path("missing/card.png"), sandbox.path("plain/card.png"), sandbox.path("taken.png"),
+        std::string("/proc/inkslab-card.png")}) {
     const Outcome result = run({out, "0", "100", "000000", "HIH", "30", "FFFFFF"});
     EXPECT_EQ(result.status, 2) << out;
     EXPECT_EQ(result.out + result.err, "") << out;
