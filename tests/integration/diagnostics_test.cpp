@@ -1,75 +1,39 @@
+// The diagnostics report as written to the Desktop by the controller, with the real tail over
+// real files (the report's layout is the report builder's own test).
 #include "app/support/diagnostics.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-
 #include "app/engine/shell.h"
-#include "app/shell/app_delegate.h"
-#include "tests/support/alert_print.h"
-#include "tests/support/test_platform.h"
+#include "tests/integration/controller_fixture.h"
 
-namespace kestrova {
+namespace kestrova::testing {
 namespace {
 
-using testing::TestPlatform;
+const std::string kReport = "Desktop/Kestrova-Diagnostics.txt";
+const std::string kLog = "Library/Application Support/Kestrova/logs/stream.log";
 
-constexpr const char* kReport = "Desktop/Kestrova-Diagnostics.txt";
-constexpr const char* kConfig = "Library/Application Support/Kestrova/config.json";
-constexpr const char* kLog = "Library/Application Support/Kestrova/logs/stream.log";
-constexpr const char* kAgent = "Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
-
-// The real tail (Tools' default path, present on Linux too) and real files in a sandboxed home.
-class DiagnosticsTest : public ::testing::Test {
+class DiagnosticsTest : public ControllerTest {
  protected:
-  [[nodiscard]] std::string report() const { return test.sandbox.read(kReport); }
-
-  [[nodiscard]] std::vector<std::string> desktopEntries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(test.sandbox.path("Desktop"))) {
-      names.push_back(entry.path().filename().string());
-    }
-    return names;
-  }
-
-  TestPlatform test;
-  std::shared_ptr<AppDelegate> app = AppDelegate::create();
+  [[nodiscard]] std::string report() const { return platform.sandbox.read(kReport); }
+  Platform realTools{platform.loop, http, platform.ui, platform.host, platform.realRunner, Tools{}};
+  ScopedPlatform withRealTools{realTools};
 };
 
-// No Desktop folder yet: it is made for the report.
-TEST_F(DiagnosticsTest, WritesTheWholeReportRevealsItAndSaysSo) {
-  test.host.clock = std::chrono::system_clock::time_point(std::chrono::seconds(1772373909));
-  test.host.info["CFBundleShortVersionString"] = "1.0.0";
-  test.sandbox.write(kAgent, "<plist/>");
-  test.sandbox.write(kConfig, R"({"port": 8800, "password": "hunter2", "zeta": {"b": 1, "a": 2}})");
-  test.sandbox.write(kLog, "first\nsecond\n");
-
-  app->diagnostics();  // the controller's state before any poll: offline
-
-  EXPECT_EQ(report(),
-            "Kestrova diagnostics\n"
-            "generated: 2026-03-01 14:05:09 +0000\n"
-            "app: 1.0.0\n"
-            "macOS: Version 14.5 (Build 23F79)\n"
-            "agent installed: true\n"
-            "status: Offline\n"
-            "\n"
-            "--- config (secrets removed) ---\n"
-            "{\n"
-            "  \"password\": \"<removed>\",\n"
-            "  \"port\": 8800,\n"
-            "  \"zeta\": {\n"
-            "    \"a\": 2,\n"
-            "    \"b\": 1\n"
-            "  }\n"
-            "}\n"
-            "\n"
-            "--- last 400 log lines ---\n"
-            "first\nsecond\n");
-  EXPECT_EQ(test.ui.revealedFiles, std::vector<std::string>{test.sandbox.path(kReport)});
+TEST_F(DiagnosticsTest, WritesTheReportOnAFreshDesktopRevealsItAndSaysSo) {
+  writeAgentFile(enginePath());
+  platform.sandbox.write(kConfigFile, R"({"port": 8800, "password": "hunter2"})");
+  platform.sandbox.write(kLog, "first\nsecond\n");
+  delegate->diagnostics();  // the controller's state before any poll: offline
+  const std::string text = report();
+  EXPECT_TRUE(text.starts_with("Kestrova diagnostics\n")) << text;
+  EXPECT_NE(text.find("\nagent installed: true\nstatus: Offline\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"password\": \"<removed>\""), std::string::npos) << text;
+  EXPECT_EQ(text.find("hunter2"), std::string::npos);
+  EXPECT_TRUE(text.ends_with("--- last 400 log lines ---\nfirst\nsecond\n")) << text;
+  EXPECT_EQ(platform.ui.revealedFiles, std::vector<std::string>{platform.sandbox.path(kReport)});
   EXPECT_EQ(
-      test.ui.alerts,
+      alerts(),
       (std::vector<AlertSpec>{{"Diagnostics saved to your Desktop",
                                "Attach Kestrova-Diagnostics.txt to your message to support.\n\n"
                                "It contains no passwords or stream keys.",
@@ -77,70 +41,41 @@ TEST_F(DiagnosticsTest, WritesTheWholeReportRevealsItAndSaysSo) {
                                std::nullopt}}));
 }
 
-// A malformed config is the report builder's concern; a missing one must not stop the report.
-TEST_F(DiagnosticsTest, NoConfigFileLeavesNoSection) {
-  Diagnostics::save(EngineStatus::needsSetup);
-  EXPECT_EQ(report().find("--- config"), std::string::npos) << report();
-  EXPECT_NE(report().find(
-                "\nagent installed: false\nstatus: Setup needed\n\n--- last 400 log lines ---\n"),
-            std::string::npos)
-      << report();
-}
-
-TEST_F(DiagnosticsTest, MissingLogShowsTheToolsOwnComplaint) {
-  const std::string logPath = test.sandbox.path(kLog);
-  const ShellResult direct = shell("/usr/bin/tail", {"-n", "400", logPath});
-  ASSERT_NE(direct.status, 0);
-  ASSERT_NE(direct.output.find("No such file"), std::string::npos) << direct.output;
-
-  Diagnostics::save(EngineStatus::offline);
-  EXPECT_TRUE(report().ends_with("--- last 400 log lines ---\n" + direct.output)) << report();
-  EXPECT_EQ(test.ui.revealedFiles.size(), 1u);
-}
-
-TEST_F(DiagnosticsTest, KeepsOnlyTheLast400LogLines) {
+TEST_F(DiagnosticsTest, TheLastLogLinesOrTheTailsComplaintAndALaterReportReplacesTheFirstWhole) {
   std::string log;
   for (int i = 1; i <= 450; ++i) log += "line " + std::to_string(i) + "\n";
-  test.sandbox.write(kLog, log);
+  platform.sandbox.write(kLog, log);
   Diagnostics::save(EngineStatus::idle);
-  const std::string text = report();
-  const std::string tail = text.substr(text.find("--- last 400 log lines ---\n") + 27);
-  EXPECT_TRUE(tail.starts_with("line 51\n")) << tail.substr(0, 40);
-  EXPECT_TRUE(tail.ends_with("line 450\n"));
-  EXPECT_EQ(std::count(tail.begin(), tail.end(), '\n'), 400);
-}
+  EXPECT_TRUE(
+      report().ends_with("--- last 400 log lines ---\n" + log.substr(log.find("line 51\n"))))
+      << report();
 
-TEST_F(DiagnosticsTest, SecondReportReplacesTheFirstWhole) {
-  test.sandbox.write(kConfig, R"({"channel": "first report with a long configuration text"})");
-  Diagnostics::save(EngineStatus::live);
-  const std::string first = report();
-  ASSERT_NE(first.find("first report"), std::string::npos);
-
-  std::filesystem::remove(test.sandbox.path(kConfig));
+  std::filesystem::remove(platform.sandbox.path(kLog));
+  std::filesystem::remove(platform.sandbox.path(kConfigFile));
+  const ShellResult complaint = shell("/usr/bin/tail", {"-n", "400", platform.sandbox.path(kLog)});
+  ASSERT_NE(complaint.output.find("No such file"), std::string::npos) << complaint.output;
   Diagnostics::save(EngineStatus::needsSetup);
-  const std::string second = report();
-  EXPECT_EQ(second.find("first report"), std::string::npos);
-  EXPECT_NE(second.find("\nstatus: Setup needed\n\n"), std::string::npos);
-  EXPECT_EQ(desktopEntries(), std::vector<std::string>{"Kestrova-Diagnostics.txt"});
-  EXPECT_EQ(test.ui.revealedFiles.size(), 2u);
+  EXPECT_EQ(report().find("--- config"), std::string::npos) << report();
+  EXPECT_TRUE(report().ends_with("--- last 400 log lines ---\n" + complaint.output)) << report();
+  EXPECT_EQ(report().find("line 450"), std::string::npos);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(platform.sandbox.path("Desktop")),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
-TEST_F(DiagnosticsTest, DesktopThatCannotBeWrittenIsReportedNotRevealed) {
-  // Tests run as root, so permissions would not stop the write: a file where the folder should
-  // be does.
-  test.sandbox.write("Desktop", "not a folder");
+TEST_F(DiagnosticsTest, ADesktopThatCannotBeWrittenIsReportedNotRevealed) {
+  // Tests run as root, so permissions would not stop the write: a file where the folder goes does.
+  platform.sandbox.write("Desktop", "not a folder");
   Diagnostics::save(EngineStatus::onAir);
-
-  EXPECT_TRUE(test.ui.revealedFiles.empty());
-  ASSERT_EQ(test.ui.alerts.size(), 1u);
-  EXPECT_EQ(test.ui.alerts[0].message, "Could not save the diagnostics report");
-  EXPECT_EQ(test.ui.alerts[0].informative, "Not a directory");
-  EXPECT_EQ(test.ui.alerts[0].buttons, std::vector<std::string>{"OK"});
-  EXPECT_EQ(test.sandbox.read("Desktop"), "not a folder");
-  const auto logs = test.host.logLines();
-  ASSERT_EQ(logs.size(), 1u);
-  EXPECT_TRUE(logs[0].starts_with("Kestrova: ")) << logs[0];
+  EXPECT_TRUE(platform.ui.revealedFiles.empty());
+  EXPECT_EQ(
+      alerts(),
+      (std::vector<AlertSpec>{
+          {"Could not save the diagnostics report", "Not a directory", {"OK"}, std::nullopt}}));
+  EXPECT_EQ(platform.sandbox.read("Desktop"), "not a folder");
+  ASSERT_EQ(platform.host.logLines().size(), 1u);
+  EXPECT_TRUE(platform.host.logLines()[0].starts_with("Kestrova: "));
 }
 
 }  // namespace
-}  // namespace kestrova
+}  // namespace kestrova::testing

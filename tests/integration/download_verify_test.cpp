@@ -7,6 +7,7 @@
 #include <cctype>
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -157,7 +158,6 @@ TEST_F(DownloadVerify, DigestsCompareLowerCasedButUntrimmed) {
 }
 
 TEST_F(DownloadVerify, RefusedImagesAreDiscardedWithTheReason) {
-  const std::string longLine(150, 'x');
   // The stand-in spctl's own words for an unsigned image, longer than the 120 kept.
   const std::string unsignedWords = imagePath("1.1.0") + ": rejected\nsource=no usable signature";
   ASSERT_GT(unsignedWords.size(), 120u);
@@ -167,9 +167,8 @@ TEST_F(DownloadVerify, RefusedImagesAreDiscardedWithTheReason) {
     std::string message;
   };
   const Case cases[] = {
-      // Status 0 without "accepted": refused, the detail trimmed and cut to 120 characters.
-      {kTeam, "0\n\n  " + longLine + "\n", kUnverified + "0: " + longLine.substr(0, 120) + ")"},
-      // Unsigned: the tool's own status and words.
+      {kTeam, "0\nimage: rejected\n", kUnverified + "0: image: rejected)"},
+      // Unsigned: the tool's own status and words, cut to 120 characters.
       {"", "", kUnverified + "3: " + unsignedWords.substr(0, 120) + ")"},
       // "accepted" with a failing status.
       {kTeam, "2\nx: accepted\n", kUnverified + "2: x: accepted)"},
@@ -206,13 +205,10 @@ TEST_F(DownloadVerify, ATransportFailureNamesTheError) {
   Release release = publish(makeImage(kTeam));
   release.url = testing::closedURL("/Kestrova.dmg");
   const auto outcome = run(release);
-  ASSERT_TRUE(outcome.message);
-  EXPECT_TRUE(outcome.message->starts_with("The download failed: ")) << *outcome.message;
-  EXPECT_TRUE(outcome.message->ends_with(". Check the internet connection and try again."))
-      << *outcome.message;
-  EXPECT_GT(outcome.message->size(), std::string("The download failed: . Check the internet "
-                                                 "connection and try again.")
-                                         .size());
+  EXPECT_TRUE(std::regex_match(outcome.message.value_or(""),
+                               std::regex("The download failed: .+\\. Check the internet "
+                                          "connection and try again\\.")))
+      << outcome.message.value_or("");
   EXPECT_FALSE(fs::exists(imagePath("1.1.0"))) << "the earlier file went before the download";
 }
 

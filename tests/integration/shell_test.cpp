@@ -44,7 +44,6 @@ TEST_F(ShellTest, ToolsThatCannotStartReportLaunchFailure) {
   const std::vector<Case> cases{
       {"/nonexistent/tool", "launch failed: No such file or directory"},
       {notExecutable, "launch failed: Permission denied"},
-      {platform.sandbox.home(), "launch failed: Permission denied"},
       {noInterpreter, "launch failed: No such file or directory"},
   };
   for (const auto& c : cases) {
@@ -63,9 +62,7 @@ TEST_F(ShellTest, CapturesBothStreamsInWriteOrderWithTheExitStatus) {
   const std::vector<Case> cases{
       {"echo only-error >&2; exit 2", {2, "only-error\n"}},
       {"echo one; echo two >&2; echo three; echo four >&2", {0, "one\ntwo\nthree\nfour\n"}},
-      {"printf 'no newline'", {0, "no newline"}},
       {"printf '  padded  \\n\\n'", {0, "  padded  \n\n"}},
-      {"exit 0", {0, ""}},
       {"printf 'caf\\303\\251 \\342\\200\\224 \\360\\237\\216\\245'; exit 1",
        {1, "caf\xC3\xA9 \xE2\x80\x94 \xF0\x9F\x8E\xA5"}},
       {"printf 'ok\\377\\376'; exit 3", {3, ""}},

@@ -92,13 +92,13 @@ TEST(GlibMainLoop, TimersAndDelayedTasksDueDuringAModalFireOnceOnlyAfterItCloses
   int ticks = 0;
   bool delayedRan = false;
   bool postRan = false;
-  // Ticks due at 0.15 s and 0.3 s fall under the modal; the next regular one is well after the
-  // release at 0.4 s.
-  auto timer = loop.repeat(0.15, [&] { ++ticks; });
+  // The tick due at 1 s falls under the modal; the next regular one is most of a second after
+  // the release at 1.1 s, far beyond the few milliseconds the release takes.
+  auto timer = loop.repeat(1.0, [&] { ++ticks; });
   loop.postAfter(0.02, [&] { delayedRan = true; });
   loop.modalBegan();
   loop.post([&] { postRan = true; });
-  spinFor(milliseconds(400));
+  spinFor(milliseconds(1100));
   EXPECT_EQ(ticks, 0) << "a tick came due under the modal and fired";
   EXPECT_FALSE(delayedRan) << "a delayed task came due under the modal and ran";
   EXPECT_TRUE(postRan) << "posts carry replies from other threads and are not held";

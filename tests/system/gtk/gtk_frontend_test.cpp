@@ -1,9 +1,6 @@
 // The GTK program end to end under X and a private D-Bus session: it polls the stand-in engine
 // its agent runs, shows the core's status menu, opens one dashboard window, and quits cleanly.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -12,11 +9,11 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
-#include <thread>
 
 #include "app/engine/agent.h"
 #include "app/engine/shell.h"
 #include "app/shell/status_menu.h"
+#include "tests/support/child_process.h"
 #include "tests/support/real_processes.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/test_platform.h"
@@ -31,24 +28,6 @@ using testing::eventually;
 
 const std::string kProgram = std::string(KESTROVA_BUNDLE_DIR) + "/Contents/MacOS/Kestrova";
 const std::string kSetupNeeded = "Kestrova — Setup needed";
-
-// Starts a tool found on PATH with exactly `env`, its output discarded; its pid or -1.
-pid_t spawn(std::vector<std::string> args, std::vector<std::string> env) {
-  std::vector<char*> argv;
-  std::vector<char*> envp;
-  for (auto& arg : args) argv.push_back(arg.data());
-  for (auto& var : env) envp.push_back(var.data());
-  argv.push_back(nullptr);
-  envp.push_back(nullptr);
-  pid_t pid = -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return failed == 0 ? pid : -1;
-}
 
 // Runs a tool found on PATH to its end with exactly `env`; its exit status.
 int runToEnd(std::vector<std::string> args, const std::vector<std::string>& env) {
@@ -95,16 +74,19 @@ class RunningApp {
         env_.push_back(std::string(name) + "=" + value);
       }
     }
-    session_ = spawn({"dbus-run-session", "--", "sh", "-c",
-                      R"(echo "$DBUS_SESSION_BUS_ADDRESS" > "$0"; echo $$ > "$1"; exec "$2")",
-                      scratch_ + "/bus", scratch_ + "/pid", kProgram},
-                     env_);
+    session_ = std::make_unique<testing::ChildProcess>(testing::ChildSpec{
+        .argv = {"dbus-run-session", "--", "sh", "-c",
+                 R"(echo "$DBUS_SESSION_BUS_ADDRESS" > "$0"; echo $$ > "$1"; exec "$2")",
+                 scratch_ + "/bus", scratch_ + "/pid", kProgram},
+        .env = env_,
+        .onlyEnv = true,
+        .stdoutPath = "/dev/null",
+        .stderrPath = "/dev/null"});
   }
   ~RunningApp() {
-    if (session_ > 0 && !exited_) {
+    if (session_->running()) {
       kill(appPid(), SIGTERM);
-      int status = 0;
-      waitpid(session_, &status, 0);
+      (void)session_->wait(30);
     }
   }
   RunningApp(const RunningApp&) = delete;
@@ -155,18 +137,12 @@ class RunningApp {
   }
 
   // The program's exit status once it has ended, or -1 when it did not end in time.
-  int waitExit(double limitSeconds) {
-    int status = 0;
-    exited_ =
-        eventually([&] { return waitpid(session_, &status, WNOHANG) == session_; }, limitSeconds);
-    return exited_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  int waitExit(double limitSeconds) { return session_->wait(limitSeconds).value_or(-1); }
 
  private:
   std::string scratch_;
   std::vector<std::string> env_;
-  pid_t session_ = -1;
-  bool exited_ = false;
+  std::unique_ptr<testing::ChildProcess> session_;
 };
 
 // The status item's first line: the program's name and the engine's state.
@@ -210,16 +186,6 @@ class GtkFrontend : public ::testing::Test {
   // A fresh engine has no media folder: its first reply turns the item to "Setup needed".
   static json firstReply(RunningApp& app) {
     return app.waitForState([](const json& s) { return firstTitle(s) == kSetupNeeded; }, 30);
-  }
-
-  // Gives the engine a folder with one video, as the dashboard's setup step does.
-  void setMediaFolder() {
-    test_.sandbox.write("Movies/morning.mp4", "not really a video");
-    const std::string body = R"({"path": ")" + test_.sandbox.path("Movies") + R"("})";
-    ASSERT_EQ(runToEnd({"curl", "-sf", "-o", "/dev/null", "-d", body,
-                        dashboardUrl() + "api/setup/folder"},
-                       {"PATH=/usr/bin:/bin"}),
-              0);
   }
 
   testing::TestPlatform test_{testing::standinTools()};
@@ -292,44 +258,6 @@ TEST_F(GtkFrontend, ShowsTheCoresMenuOpensOneDashboardWindowAndQuitsCleanly) {
   EXPECT_EQ(runToEnd({"curl", "-sf", "-o", "/dev/null", dashboardUrl() + "api/status"},
                      {"PATH=/usr/bin:/bin"}),
             0);
-}
-
-// As on the Mac, no poll runs while a modal alert is open: what the engine says meanwhile
-// reaches the menu only after the alert has closed.
-TEST_F(GtkFrontend, NoPollWhileAnAlertIsOpenAndPollingResumesWhenItCloses) {
-  if (!fs::exists("/usr/bin/xdotool")) {
-    GTEST_SKIP() << "needs xdotool";
-  }
-  RunningApp app(test_.sandbox.home(), scratch());
-  ASSERT_EQ(firstTitle(firstReply(app)), kSetupNeeded);
-
-  // The status menu's Quit asks first; the call returns only once the alert has been answered.
-  const pid_t asking = spawn(app.activation("quit"), app.busEnv());
-  ASSERT_GT(asking, 0);
-  const json asked = app.waitForState([](const json& s) { return !s["alerts"].empty(); }, 10);
-  ASSERT_FALSE(asked["alerts"].empty());
-  EXPECT_EQ(asked["alerts"][0]["message"], "Quit Kestrova?");
-  EXPECT_EQ(asked["alerts"][0]["buttons"], json({"Quit", "Cancel"}));
-
-  // The engine changes state; with the alert open for more than two poll periods, the menu
-  // must not learn of it.
-  ASSERT_NO_FATAL_FAILURE(setMediaFolder());
-  std::this_thread::sleep_for(std::chrono::seconds(12));
-  EXPECT_EQ(firstTitle(app.state()), kSetupNeeded) << "a poll ran under the alert";
-
-  // Escape answers Cancel: the program stays, and the held poll runs at once.
-  ASSERT_EQ(runToEnd({"sh", "-c",
-                      "w=$(xdotool search --onlyvisible --name '^Kestrova$' | tail -1) && "
-                      "xdotool windowfocus --sync \"$w\" key Escape"},
-                     app.env()),
-            0);
-  int status = 0;
-  EXPECT_TRUE(eventually([&] { return waitpid(asking, &status, WNOHANG) == asking; }, 10));
-  const json after = app.waitForState(
-      [](const json& s) { return s["alerts"].empty() && firstTitle(s) != kSetupNeeded; }, 10);
-  EXPECT_TRUE(after["alerts"].empty());
-  EXPECT_NE(firstTitle(after), kSetupNeeded);
-  EXPECT_TRUE(processExists(app.appPid()));
 }
 
 }  // namespace

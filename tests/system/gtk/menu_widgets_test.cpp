@@ -1,5 +1,5 @@
-// Menus rendered as GTK widgets: titles, enabled lines, check marks, shortcuts, actions. Key
-// equivalents and selector names are checked through what the rendered menus show.
+// Menus rendered as GTK widgets (titles, enabled lines, check marks, shortcuts, actions), and the
+// desktop services (clipboard, opening addresses).
 #include "frontends/gtk/menu_widgets.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include "app/shell/app_menu.h"
 #include "app/shell/status_menu.h"
 #include "frontends/gtk/gobject_ptr.h"
+#include "frontends/gtk/workspace.h"
 #include "tests/system/gtk/gtk_testing.h"
 
 namespace kestrova::gtk {
@@ -53,6 +54,16 @@ TEST_F(RenderedMenus, TheMainMenuBarNamesTheApplicationMenuAndShowsShiftForCapit
   EXPECT_EQ(shown[0]["submenu"][3]["action"], "terminate");
   EXPECT_EQ(shown[2]["submenu"][1]["title"], "Minimise");
   gtk_widget_destroy(bar.get());
+}
+
+TEST_F(RenderedMenus, TheClipboardHoldsTheTextAndAnAddressNoApplicationTakesIsNotOpened) {
+  for (const std::string text : {"first", "p\u00e4ssw\u00f6rd with spaces", ""}) {
+    setClipboardText(text);
+    gchar* held = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    EXPECT_EQ(held != nullptr ? std::string(held) : std::string(), text);
+    g_free(held);
+  }
+  EXPECT_FALSE(openUri("kestrova-no-such-scheme://nowhere"));
 }
 
 }  // namespace

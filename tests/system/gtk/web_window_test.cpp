@@ -162,10 +162,10 @@ TEST_F(WebWindowTest, ClosingHidesTheWindowAndItsFrameIsRememberedForTheNextOne)
 
   auto second = makeWindow(name);
   second->bringToFront();
-  ASSERT_TRUE(spinUntil([&] { return second->isVisible(); }));
-  spinFor(std::chrono::milliseconds(200));
-  EXPECT_EQ(second->describe()["frame"],
-            (nlohmann::json{{"x", 50}, {"y", 60}, {"width", 700}, {"height", 500}}));
+  const nlohmann::json saved{{"x", 50}, {"y", 60}, {"width", 700}, {"height", 500}};
+  EXPECT_TRUE(spinUntil([&] {
+    return second->isVisible() && second->describe()["frame"] == saved;
+  })) << second->describe()["frame"];
 }
 
 }  // namespace
