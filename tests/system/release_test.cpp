@@ -18,7 +18,7 @@
 #include "app/platform/posix_host.h"
 #include "app/shell/app_delegate.h"
 #include "app/update/swap_and_relaunch.h"
-#include "tests/support/file_text.h"
+#include "tests/support/sandbox.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/standin_machine.h"
