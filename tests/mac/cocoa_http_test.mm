@@ -11,7 +11,7 @@
 #include <future>
 #include <set>
 
-#include "tests/support/file_text.h"
+#include "tests/support/sandbox.h"
 #include "tests/support/loopback_server.h"
 
 namespace kestrova {
