@@ -110,6 +110,21 @@ TEST_F(StartupChecksTest, AStaleAgentIsRepointedAndTheUserToldOnce) {
   EXPECT_EQ(platform.ui.alerts.size(), 1u);
 }
 
+TEST_F(StartupChecksTest, AStaleAgentThatCannotBeReloadedIsToldAsAFailure) {
+  writeAgentFile(
+      "/Volumes/Kestrova/Kestrova.app/Contents/Resources/engine/runtime/kestrova-engine");
+  runner.answer(kPrint, {kOk, kUnknownService});  // loaded at first, gone once unloaded
+  runner.answer(kBootout, kOk);
+  runner.answer(bootstrapLine(), ShellResult{5, "Bootstrap failed: 5: Input/output error"});
+  launch();
+  EXPECT_EQ(platform.ui.alerts,
+            (std::vector<AlertSpec>{{"The engine could not be started",
+                                     "The background service would not start. launchctl said: "
+                                     "Bootstrap failed: 5: Input/output error",
+                                     {"OK"},
+                                     std::nullopt}}));
+}
+
 TEST_F(StartupChecksTest, ALoadedAgentForThisCopyNeedsNothing) {
   launchSettled();
   EXPECT_TRUE(platform.ui.alerts.empty());
