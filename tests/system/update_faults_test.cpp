@@ -122,7 +122,8 @@ class Hooks {
               "trap 'kestrova_step=$((kestrova_step + 1)); "
               "[ -n \"$KESTROVA_STEP_TRACE\" ] && printf \"%s\\t%s\\n\" \"$LINENO\" "
               "\"$BASH_COMMAND\" >> \"$KESTROVA_STEP_TRACE\"; "
-              "[ \"$kestrova_step\" = \"$KESTROVA_KILL_AT_STEP\" ] && kill -s KILL 0' DEBUG\n");
+              "[ \"$kestrova_step\" = \"$KESTROVA_KILL_AT_STEP\" ] && kill -s KILL 0; "
+              "[ \"$BASH_COMMAND\" = \"$KESTROVA_BEFORE\" ] && eval \"$KESTROVA_INJECT\"' DEBUG\n");
   }
   ~Hooks() {
     std::error_code ignored;
@@ -197,6 +198,8 @@ class Swap {
       ::setenv("BASH_ENV", hooks().path("kill-hook.sh").c_str(), 1);
       ::setenv("KESTROVA_KILL_AT_STEP", std::to_string(killAt).c_str(), 1);
       ::setenv("KESTROVA_STEP_TRACE", trace.c_str(), 1);
+      ::setenv("KESTROVA_BEFORE", before_.c_str(), 1);
+      ::setenv("KESTROVA_INJECT", inject_.c_str(), 1);
       std::vector<char*> argv;
       for (auto& word : call_) argv.push_back(word.data());
       argv.push_back(nullptr);
@@ -211,6 +214,12 @@ class Swap {
     outcome.backup = whatIsAt(apps_ / ".Kestrova-previous");
     outcome.incoming = whatIsAt(apps_ / ".Kestrova-incoming");
     return outcome;
+  }
+
+  // Runs `action` in the helper's shell just before it runs `command` (as written in the script).
+  void injectBefore(std::string command, std::string action) {
+    before_ = std::move(command);
+    inject_ = std::move(action);
   }
 
   // The commands of one run through, in order.
@@ -256,6 +265,8 @@ class Swap {
   fs::path apps_;
   std::string image_;
   std::vector<std::string> call_;
+  std::string before_;
+  std::string inject_;
 };
 
 class UpdateFaults : public ::testing::Test {
@@ -281,9 +292,9 @@ TEST_F(UpdateFaults, AKillBeforeAnyCommandOfASwapLeavesABundleWholeAtItsPath) {
     const auto outcome = freshSwap(tools())->run(static_cast<int>(k));
     describe("swap", step, outcome);
     EXPECT_EQ(outcome.exitStatus, -1);
-    if (step.line <= 12) {
+    if (step.line <= 18) {
       EXPECT_EQ(outcome.app, "old");  // not yet moved aside
-    } else if (step.line == 13) {
+    } else if (step.line == 19) {
       // Between the two renames: both bundles whole beside the path.
       EXPECT_EQ(outcome.backup, "old");
       EXPECT_EQ(outcome.incoming, "new");
@@ -317,9 +328,18 @@ TEST_F(UpdateFaults, AKillBeforeAnyCommandOfAFailedCopyLeavesTheOldBundleInPlace
   }
 }
 
+// How a case makes the helper fail, besides a failing tool.
+enum class Fault {
+  tool,
+  readOnlyFolder,
+  bundleOfAnotherUser,  // in a shared folder: it cannot be moved aside
+  pathTakenBeforeRename,
+};
+
 struct ToolFailure {
   const char* name;
-  std::string Tools::*tool;  // null: the situation is prepared instead
+  Fault fault;
+  std::string Tools::*tool;
   const char* wrapper;
   int exitStatus;
   const char* app;
@@ -327,23 +347,37 @@ struct ToolFailure {
   bool imageKept;
 };
 
-TEST_F(UpdateFaults, EachToolFailingLeavesTheBundleWholeAtItsPath) {
+// Once the app has quit nobody is at the Mac: whatever fails, the installed bundle is whole at
+// its path afterwards and has been opened again, so that the agent and the engine come back.
+TEST_F(UpdateFaults, EachToolFailingLeavesTheBundleWholeAtItsPathAndReopened) {
   const std::vector<ToolFailure> cases = {
-      {"hdiutil attach", &Tools::hdiutil, "hdiutil-attach-fails", 1, "old", "", true},
-      {"folder not writable", nullptr, "", 0, "old", "old\n", false},
-      {"ditto copy", &Tools::ditto, "ditto-fails-midway", 0, "old", "old\n", false},
-      {"hdiutil detach", &Tools::hdiutil, "hdiutil-detach-fails", 0, "new", "new\n", false},
-      {"open", &Tools::open, "open-fails", 1, "new", "", false},
+      {"hdiutil attach", Fault::tool, &Tools::hdiutil, "hdiutil-attach-fails", 1, "old", "old\n",
+       true},
+      {"folder not writable", Fault::readOnlyFolder, nullptr, "", 0, "old", "old\n", false},
+      {"moving the bundle aside", Fault::bundleOfAnotherUser, nullptr, "", 1, "old", "old\n", true},
+      {"second rename", Fault::pathTakenBeforeRename, nullptr, "", 1, "old", "old\n", true},
+      {"ditto copy", Fault::tool, &Tools::ditto, "ditto-fails-midway", 0, "old", "old\n", false},
+      {"hdiutil detach", Fault::tool, &Tools::hdiutil, "hdiutil-detach-fails", 0, "new", "new\n",
+       false},
+      {"open", Fault::tool, &Tools::open, "open-fails", 1, "new", "", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Tools failing = tools();
     if (c.tool != nullptr) failing.*(c.tool) = hooks().path(c.wrapper);
     auto swap = freshSwap(failing);
-    const bool readOnlyFolder = c.tool == nullptr;
-    if (readOnlyFolder) fs::permissions(swap->apps(), fs::perms(0555));
-    const auto outcome = swap->run(0, "", readOnlyFolder);
-    if (readOnlyFolder) fs::permissions(swap->apps(), fs::perms(0755));
+    const fs::path bundle = swap->apps() / "Kestrova.app";
+    if (c.fault == Fault::readOnlyFolder) fs::permissions(swap->apps(), fs::perms(0555));
+    if (c.fault == Fault::bundleOfAnotherUser) {
+      fs::permissions(swap->apps(), fs::perms(01777));
+      ASSERT_EQ(::chown(swap->apps().c_str(), 4242, 4242), 0);
+      ASSERT_EQ(::chown(bundle.c_str(), 4242, 4242), 0);
+    }
+    if (c.fault == Fault::pathTakenBeforeRename) {
+      swap->injectBefore("/bin/mv \"$NEW\" \"$APP\"", ": > \"$APP\"");
+    }
+    const auto outcome = swap->run(0, "", c.fault != Fault::tool);
+    fs::permissions(swap->apps(), fs::perms(0755));
     std::printf("  %s fails: exit %d, bundle %s, .Kestrova-previous %s\n", c.name,
                 outcome.exitStatus, outcome.app.c_str(), outcome.backup.c_str());
     EXPECT_EQ(outcome.exitStatus, c.exitStatus) << swap->log();

@@ -16,16 +16,23 @@ const char* const kMacLines[] = {
     "echo \"== update $(date) pid=$PID app=$APP dmg=$DMG\"",
     "while /bin/kill -0 \"$PID\" 2>/dev/null; do /bin/sleep 0.3; done",
     "M=\"$(/usr/bin/mktemp -d)\"",
-    "/usr/bin/hdiutil attach -nobrowse -readonly -mountpoint \"$M\" \"$DMG\" || exit 1",
     "BAK=\"$(/usr/bin/dirname \"$APP\")/.Kestrova-previous\"",
     "NEW=\"$(/usr/bin/dirname \"$APP\")/.Kestrova-incoming\"",
     "/bin/rm -rf \"$BAK\" \"$NEW\"",
-    // The copy goes beside the installed bundle first: a kill during it leaves that in place.
+    // Every failure once the app has gone puts back what it can and reopens the installed copy.
+    "recover() {",
+    "    echo \"$1 \xE2\x80\x94 reopening the installed version\"",
+    "    [ -n \"$2\" ] && { /bin/rm -rf \"$APP\"; /bin/mv \"$BAK\" \"$APP\"; }",
+    "    /bin/rm -rf \"$NEW\"; /usr/bin/hdiutil detach \"$M\" -force; /usr/bin/open \"$APP\"; exit "
+    "1",
+    "}",
+    "/usr/bin/hdiutil attach -nobrowse -readonly -mountpoint \"$M\" \"$DMG\" || recover \"MOUNT "
+    "FAILED\"",
+    // The copy goes beside the installed bundle first, and reaches the disk before the renames.
     "if /usr/bin/ditto \"$M/Kestrova.app\" \"$NEW\"; then",
-    "    /bin/mv \"$APP\" \"$BAK\" || { /bin/rm -rf \"$NEW\"; /usr/bin/hdiutil detach \"$M\" "
-    "-force; exit 1; }",
-    "    /bin/mv \"$NEW\" \"$APP\" || { /bin/mv \"$BAK\" \"$APP\"; /usr/bin/hdiutil detach \"$M\" "
-    "-force; exit 1; }",
+    "    /bin/sync",
+    "    /bin/mv \"$APP\" \"$BAK\" || recover \"MOVE ASIDE FAILED\"",
+    "    /bin/mv \"$NEW\" \"$APP\" || recover \"RENAME FAILED\" putBack",
     "    echo \"swap OK\"; /bin/rm -rf \"$BAK\"",
     "else",
     "    echo \"COPY FAILED \xE2\x80\x94 restoring previous version\"",
