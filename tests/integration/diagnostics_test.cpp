@@ -110,6 +110,14 @@ TEST_F(DiagnosticsTest, KeepsOnlyTheLast400LogLines) {
   EXPECT_EQ(std::count(tail.begin(), tail.end(), '\n'), 400);
 }
 
+TEST_F(DiagnosticsTest, AnInvalidByteInTheLogCostsOnlyThatCharacter) {
+  test.sandbox.write(kLog, "first\ncaf\xE9 \xFF ok\nlast line without a feed");
+  Diagnostics::save(EngineStatus::onAir);
+  EXPECT_TRUE(
+      report().ends_with("---\nfirst\ncaf\xEF\xBF\xBD \xEF\xBF\xBD ok\nlast line without a feed"))
+      << report();
+}
+
 TEST_F(DiagnosticsTest, SecondReportReplacesTheFirstWhole) {
   test.sandbox.write(kConfig, R"({"channel": "first report with a long configuration text"})");
   Diagnostics::save(EngineStatus::live);
