@@ -20,6 +20,8 @@ TEST(Workspace, TheClipboardHoldsTheTextAndAnAddressNoApplicationTakesIsNotOpene
     g_free(held);
   }
   EXPECT_FALSE(openUri("kestrova-no-such-scheme://nowhere"));
+  // "Show Logs…" before the engine has written a log: nothing is shown, no error either.
+  EXPECT_FALSE(revealInFileManager("/nonexistent/Kestrova/logs/stream.log"));
 }
 
 }  // namespace
