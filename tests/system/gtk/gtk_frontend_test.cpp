@@ -345,10 +345,11 @@ TEST_F(GtkFrontend, QuitsCleanlyWhateverIsPendingOrShown) {
                     {"PATH=/usr/bin:/bin"}) == 0;
   }));
   testing::LoopbackServer engine;
-  engine.on("GET", "/api/status", {.body = R"({"setup_complete": false})"});
-  engine.on("GET", "/", {.body = "<title>Kestrova</title>", .contentType = "text/html"});
-  engine.on("POST", "/api/setup/folder", {.body = "{}", .delaySeconds = 300});
-  engine.on("GET", "/appcast.json", {.body = "{}", .delaySeconds = 300});
+  engine.on("GET", "/api/status", testing::LoopbackReply{.body = R"({"setup_complete": false})"});
+  engine.on("GET", "/",
+            testing::LoopbackReply{.body = "<title>Kestrova</title>", .contentType = "text/html"});
+  engine.on("POST", "/api/setup/folder", testing::LoopbackReply{.body = "{}", .delaySeconds = 300});
+  engine.on("GET", "/appcast.json", testing::LoopbackReply{.body = "{}", .delaySeconds = 300});
   test_.sandbox.write("Library/Application Support/Kestrova/config.json",
                       "{\"port\": " + std::to_string(engine.port()) + ", \"update_feed\": \"" +
                           engine.url("/appcast.json") + "\"}\n");
