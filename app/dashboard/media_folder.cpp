@@ -13,16 +13,6 @@ namespace kestrova::MediaFolder {
 
 namespace {
 
-void tell(const Reply& reply, const std::function<void()>& openDashboard) {
-  Ui& ui = platform().ui();
-  if (reply.message) {
-    (void)ui.runAlert({kFailedMessage, *reply.message, {"OK"}, std::nullopt});
-    return;
-  }
-  (void)ui.runAlert({kDoneMessage, countText(reply.count), {"OK"}, std::nullopt});
-  openDashboard();
-}
-
 // A whole number that fits: 12 and 12.0 count, 2.5, "12", true and 1e300 do not.
 std::optional<std::int64_t> integralValue(const nlohmann::json& value) {
   if (value.is_number_unsigned()) {
@@ -90,6 +80,16 @@ Reply readReply(const HttpResponse& response) {
   return reply;
 }
 
+void tell(const Reply& reply, const std::function<void()>& openDashboard) {
+  Ui& ui = platform().ui();
+  if (reply.message) {
+    (void)ui.runAlert({kFailedMessage, *reply.message, {"OK"}, std::nullopt});
+    return;
+  }
+  (void)ui.runAlert({kDoneMessage, countText(reply.count), {"OK"}, std::nullopt});
+  openDashboard();
+}
+
 std::string countText(std::optional<std::int64_t> count) {
   const std::int64_t n = count.value_or(0);
   if (n < 1) {
@@ -99,7 +99,7 @@ std::string countText(std::optional<std::int64_t> count) {
          ". Go back to the setup page and press Continue.";
 }
 
-void choose(std::function<void()> openDashboard) {
+void choose(std::function<void(const Reply&)> answered) {
   Ui& ui = platform().ui();
   ui.activate();
   const auto folder = ui.chooseFolder(panelSpec());
@@ -107,11 +107,11 @@ void choose(std::function<void()> openDashboard) {
     return;
   }
   platform().http().send(
-      request(*folder), [open = std::move(openDashboard)](HttpResponse response) mutable {
+      request(*folder), [answered = std::move(answered)](HttpResponse response) mutable {
         // Parsed here, off the main thread; only the result crosses over.
         auto reply = readReply(response);
         platform().loop().post(
-            [reply = std::move(reply), open = std::move(open)] { tell(reply, open); });
+            [reply = std::move(reply), answered = std::move(answered)] { answered(reply); });
       });
 }
 

@@ -40,10 +40,12 @@ struct Reply {
 // "Found 3 videos. …" or the no-videos text when the count is absent or below 1.
 [[nodiscard]] std::string countText(std::optional<std::int64_t> count);
 
+// Shows what the reply came to; `openDashboard` runs after a successful folder's alert.
+void tell(const Reply& reply, const std::function<void()>& openDashboard);
+
 // The whole command: brings the app forward, asks for a folder and, unless the user cancels,
-// sends it and returns at once. The reply is read on the URL-loading thread and told on the main
-// thread; `openDashboard` runs after a successful folder's alert is dismissed. Whatever
-// `openDashboard` holds is kept alive until the reply has been told.
-void choose(std::function<void()> openDashboard);
+// sends it and returns at once. The reply is read on the URL-loading thread and handed to
+// `answered` on the main thread, which tells it (or not, when its owner has gone meanwhile).
+void choose(std::function<void(const Reply&)> answered);
 
 }  // namespace kestrova::MediaFolder

@@ -23,7 +23,12 @@ void restart();
 void uninstall();
 // True when an installed property list does not name this copy's engine.
 [[nodiscard]] bool isStale();
-// Reinstalls when stale (and allowed to run from here); true when it did so.
-bool repairIfStale();
+// What repairIfStale() did: nothing, or a reinstallation that worked or failed.
+struct Repair {
+  bool attempted = false;              // the file named another copy and this one took over
+  std::optional<std::string> failure;  // install()'s message when the reinstallation failed
+};
+// Reinstalls when stale (and allowed to run from here).
+[[nodiscard]] Repair repairIfStale();
 
 }  // namespace kestrova::Agent

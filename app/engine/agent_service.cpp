@@ -61,15 +61,15 @@ bool isStale() {
   return text->find(xmlEscaped(expected)) == std::string::npos;
 }
 
-bool repairIfStale() {
+Repair repairIfStale() {
   if (!isStale() || !Updater::runningFromApplications()) {
-    return false;
+    return {};
   }
   platform().host().systemLog("Kestrova: startup agent points elsewhere \u2014 repointing to " +
                               engineScript());
-  // A failed reinstallation leaves what install() leaves; the caller only learns that it tried.
-  (void)install();
-  return true;
+  // A failed reinstallation leaves what install() leaves; the caller must say so, since nothing
+  // broadcasts then.
+  return {true, install()};
 }
 
 }  // namespace kestrova::Agent

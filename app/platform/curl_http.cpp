@@ -42,7 +42,14 @@ class CurlHttp::Impl {
     completionThread_ = std::thread([this] { runCompletions(); });
   }
 
-  ~Impl() {
+  ~Impl() { shutdown(); }
+
+  // Called by the owner's thread only, so the check of `joined_` needs no lock.
+  void shutdown() {
+    if (joined_) {
+      return;
+    }
+    joined_ = true;
     {
       std::lock_guard lock(mutex_);
       stopping_ = true;
@@ -165,6 +172,7 @@ class CurlHttp::Impl {
   std::deque<std::function<void()>> completions_;
   bool stopping_ = false;
   bool transfersEnded_ = false;
+  bool joined_ = false;
   std::thread transferThread_;
   std::thread completionThread_;
 };
@@ -175,6 +183,8 @@ CurlHttp::CurlHttp() {
 }
 
 CurlHttp::~CurlHttp() = default;
+
+void CurlHttp::shutdown() { impl_->shutdown(); }
 
 void CurlHttp::send(HttpRequest request, std::function<void(HttpResponse)> done) {
   impl_->start(std::make_unique<CurlTransfer>(request, std::move(done)));

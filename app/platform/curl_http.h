@@ -13,10 +13,12 @@ namespace kestrova {
 // empty) whatever its status code; a failed one has none and an error text meant for people.
 // Bodies kept in memory are capped at 64 MiB; downloads are not.
 //
-// Shutdown: the destructor ends every transfer still in flight, runs its completion with the
-// error "cancelled" (every completion runs exactly once, so nobody waits forever), runs the
-// completions already queued, and joins both threads; no descriptor or thread outlives it.
-// It must not run inside a completion (that thread cannot join itself).
+// Shutdown (shutdown(), or the destructor): ends every transfer still in flight, runs its
+// completion with the error "cancelled" (every completion runs exactly once, so nobody waits
+// forever), runs the completions already queued, and joins both threads; no descriptor or thread
+// outlives it. A program shuts it down while its platform is still installed, because those
+// completions use it. A request made after shutdown never completes. It must not run inside a
+// completion (that thread cannot join itself).
 class CurlHttp final : public Http {
  public:
   CurlHttp();
@@ -26,6 +28,7 @@ class CurlHttp final : public Http {
 
   void send(HttpRequest request, std::function<void(HttpResponse)> done) override;
   void download(HttpRequest request, std::function<void(DownloadResult)> done) override;
+  void shutdown();
 
  private:
   class Impl;

@@ -34,7 +34,50 @@ bool ruleFor(std::uint8_t lead, LeadRule& rule) {
   return true;
 }
 
+// Length of the well-formed sequence at `at`, or 0 when it is ill-formed; `subpart` is then the
+// length of its maximal ill-formed subpart (at least 1).
+std::size_t sequenceAt(std::string_view bytes, std::size_t at, std::size_t& subpart) {
+  const auto lead = static_cast<std::uint8_t>(bytes[at]);
+  subpart = 1;
+  if (lead < 0x80) {
+    return 1;
+  }
+  LeadRule rule{};
+  if (!ruleFor(lead, rule)) {
+    return 0;
+  }
+  for (std::size_t k = 1; k <= rule.continuation; ++k) {
+    if (at + k >= bytes.size()) {
+      return 0;
+    }
+    const auto next = static_cast<std::uint8_t>(bytes[at + k]);
+    const bool fits =
+        k == 1 ? next >= rule.secondLow && next <= rule.secondHigh : next >= 0x80 && next <= 0xBF;
+    if (!fits) {
+      return 0;
+    }
+    subpart = k + 1;
+  }
+  return rule.continuation + 1;
+}
+
 }  // namespace
+
+std::string withReplacementCharacters(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::size_t at = 0; at < bytes.size();) {
+    std::size_t subpart = 0;
+    if (const std::size_t length = sequenceAt(bytes, at, subpart); length > 0) {
+      text.append(bytes.substr(at, length));
+      at += length;
+    } else {
+      text.append("\xEF\xBF\xBD");
+      at += subpart;
+    }
+  }
+  return text;
+}
 
 bool isValidUtf8(std::string_view bytes) {
   std::size_t i = 0;

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/engine/engine_status.h"
 #include "app/platform/main_loop.h"
@@ -16,7 +18,10 @@ class DashboardWindow;
 
 inline constexpr double kPollInterval = 5.0;
 
-// Lives in a shared_ptr so that timers and replies can hold it weakly.
+// Lives in a shared_ptr so that timers and replies can hold it weakly. Nothing but the program
+// entry holds it strongly: when the entry lets it go, it goes at once, with its status item,
+// timers and dashboard window, while the Ui they belong to still exists; a reply or a timer that
+// comes later finds it gone and does nothing.
 class AppDelegate final : public AppHandler, public std::enable_shared_from_this<AppDelegate> {
  public:
   [[nodiscard]] static std::shared_ptr<AppDelegate> create();
@@ -65,6 +70,8 @@ class AppDelegate final : public AppHandler, public std::enable_shared_from_this
   AppDelegate();
   void applyReport(const StatusReport& report);
   void scheduleUpdateChecks();
+  // The end of a download and verification: show a failure, or hand the image to the helper.
+  void finishUpdate(std::optional<std::string> image, std::optional<std::string> message);
   // Start-up: false when this copy may not run from where it lies (the user was told, and the
   // application is terminating).
   [[nodiscard]] bool checkPlacement();
@@ -72,6 +79,15 @@ class AppDelegate final : public AppHandler, public std::enable_shared_from_this
   void startPollTimer();
   // A follow-up poll after an engine command or the first-run setup.
   void pollAfter(double seconds);
+  // Wraps `step` so that it runs on the controller only while the controller still exists.
+  template <typename Step>
+  [[nodiscard]] auto whileAlive(Step step) {
+    return [weak = weak_from_this(), step = std::move(step)](auto&&... args) {
+      if (auto self = weak.lock()) {
+        step(*self, std::forward<decltype(args)>(args)...);
+      }
+    };
+  }
 
   std::unique_ptr<StatusItem> statusItem_;
   std::unique_ptr<Timer> timer_;

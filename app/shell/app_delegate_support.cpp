@@ -9,8 +9,10 @@
 namespace kestrova {
 
 void AppDelegate::chooseMediaFolder() {
-  // The pending request keeps the controller alive until its reply has been told.
-  MediaFolder::choose([self = shared_from_this()] { self->dashboard().show(); });
+  // A reply that finds the controller gone (the program is ending) is not told.
+  MediaFolder::choose(whileAlive([](AppDelegate& self, const MediaFolder::Reply& reply) {
+    MediaFolder::tell(reply, [&self] { self.dashboard().show(); });
+  }));
 }
 
 void AppDelegate::showPassword() { DashboardPassword::show(); }

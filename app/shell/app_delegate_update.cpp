@@ -29,11 +29,11 @@ std::string offerText(const Updater::Release& release) {
 }  // namespace
 
 void AppDelegate::scheduleUpdateChecks() {
-  // Both hold the controller strongly: it lives as long as the process anyway.
-  platform().loop().postAfter(kFirstCheckDelay,
-                              [self = shared_from_this()] { self->runUpdateCheck(true); });
-  updateCheckTimer_ = platform().loop().repeat(
-      kCheckInterval, [self = shared_from_this()] { self->runUpdateCheck(true); });
+  // Both hold the controller weakly: they must not keep it past the program's end, where its
+  // status item and window would outlive the Ui they belong to.
+  const auto quietCheck = whileAlive([](AppDelegate& self) { self.runUpdateCheck(true); });
+  platform().loop().postAfter(kFirstCheckDelay, quietCheck);
+  updateCheckTimer_ = platform().loop().repeat(kCheckInterval, quietCheck);
 }
 
 void AppDelegate::checkForUpdates() { runUpdateCheck(false); }
@@ -44,23 +44,24 @@ void AppDelegate::runUpdateCheck(bool quiet) {
   if (updateInProgress_) {
     return;
   }
-  Updater::fetchFeed([self = shared_from_this(), quiet](std::optional<Updater::Release> release) {
-    if (!release) {
-      if (!quiet) {
-        self->alert("Could not check for updates",
-                    "The update feed was unreachable. Check the internet connection.");
-      }
-      return;
-    }
-    if (Updater::isNewer(release->version, Updater::myVersion())) {
-      self->offerUpdate(*release);  // scheduled checks too: a newer release is always offered
-      return;
-    }
-    if (!quiet) {
-      self->alert("You are up to date",
-                  "Kestrova " + Updater::myVersion() + " is the newest version.");
-    }
-  });
+  Updater::fetchFeed(
+      whileAlive([quiet](AppDelegate& self, std::optional<Updater::Release> release) {
+        if (!release) {
+          if (!quiet) {
+            self.alert("Could not check for updates",
+                       "The update feed was unreachable. Check the internet connection.");
+          }
+          return;
+        }
+        if (Updater::isNewer(release->version, Updater::myVersion())) {
+          self.offerUpdate(*release);  // scheduled checks too: a newer release is always offered
+          return;
+        }
+        if (!quiet) {
+          self.alert("You are up to date",
+                     "Kestrova " + Updater::myVersion() + " is the newest version.");
+        }
+      }));
 }
 
 void AppDelegate::offerUpdate(const Updater::Release& release) {
@@ -84,33 +85,40 @@ void AppDelegate::beginUpdate(const Updater::Release& release) {
   if (statusItem_) {
     statusItem_->setAppearsDisabled(true);
   }
-  Updater::downloadAndVerify(
-      release, [self = shared_from_this()](std::optional<std::string> image,
+  Updater::downloadAndVerify(release,
+                             whileAlive([](AppDelegate& self, std::optional<std::string> image,
                                            std::optional<std::string> message) {
-        self->updateInProgress_ = false;
-        if (self->statusItem_) {
-          self->statusItem_->setAppearsDisabled(false);
-        }
-        if (message) {
-          self->alert("Update not installed", *message);  // the engine was never interrupted
-          return;
-        }
-        if (!image) {
-          return;
-        }
-        const auto failure = Updater::swapAndRelaunch(*image);
-        if (!failure) {
-          return;  // the helper has taken over; the application terminates in a moment
-        }
-        self->alert("Update not installed", *failure);
-        // Bring the broadcast back: a helper that was never written left the service loaded; one
-        // that could not start came after the service was unloaded.
-        if (Agent::isLoaded()) {
-          Agent::restart();
-        } else {
-          (void)Agent::install();
-        }
-      });
+                               self.finishUpdate(std::move(image), std::move(message));
+                             }));
+}
+
+void AppDelegate::finishUpdate(std::optional<std::string> image,
+                               std::optional<std::string> message) {
+  updateInProgress_ = false;
+  if (statusItem_) {
+    statusItem_->setAppearsDisabled(false);
+  }
+  if (message) {
+    alert("Update not installed", *message);  // the engine was never interrupted
+    return;
+  }
+  if (!image) {
+    return;
+  }
+  const auto failure = Updater::swapAndRelaunch(*image);
+  if (!failure) {
+    return;  // the helper has taken over; the application terminates in a moment
+  }
+  alert("Update not installed", failure->message);
+  if (!failure->engineStopped) {
+    return;  // the helper was never written: the broadcast was not interrupted
+  }
+  // The helper could not start after the service had been stopped: bring the broadcast back.
+  if (Agent::isLoaded()) {
+    Agent::restart();
+  } else {
+    (void)Agent::install();
+  }
 }
 
 }  // namespace kestrova

@@ -17,7 +17,7 @@ constexpr double kPollAfterRestart = 2.0;
 
 // Scheduled once any alert has been dismissed, so the delay counts from then.
 void AppDelegate::pollAfter(double seconds) {
-  platform().loop().postAfter(seconds, [self = shared_from_this()] { self->poll(); });
+  platform().loop().postAfter(seconds, whileAlive([](AppDelegate& self) { self.poll(); }));
 }
 
 void AppDelegate::startEngine() {

@@ -30,10 +30,10 @@ void AppDelegate::firstRun() {
     alert("Setup could not finish", *failure);
     return;
   }
-  platform().loop().postAfter(kDashboardAfterSetup, [self = shared_from_this()] {
-    self->dashboard_->show();
-    self->poll();
-  });
+  platform().loop().postAfter(kDashboardAfterSetup, whileAlive([](AppDelegate& self) {
+                                self.dashboard_->show();
+                                self.poll();
+                              }));
 }
 
 }  // namespace kestrova

@@ -38,7 +38,10 @@ void AppDelegate::checkAgentAtStartup() {
     (void)Agent::install();
     return;
   }
-  if (Agent::repairIfStale()) {
+  const Agent::Repair repair = Agent::repairIfStale();
+  if (repair.failure) {
+    alert("The engine could not be started", *repair.failure);
+  } else if (repair.attempted) {
     alert("Kestrova updated",
           "This copy of Kestrova is now the one that runs in the background, and your channel "
           "will keep broadcasting as before.");

@@ -7,10 +7,15 @@
 #include "app/platform/atomic_file.h"
 #include "app/platform/file_text.h"
 #include "app/platform/platform.h"
+#include "app/support/log_tail.h"
 
 namespace kestrova::Diagnostics {
 
-namespace {}  // namespace
+namespace {
+
+constexpr std::size_t kLogLines = 400;
+
+}  // namespace
 
 std::string reportPath() {
   return platform().host().homeDirectory() + "/Desktop/Kestrova-Diagnostics.txt";
@@ -26,9 +31,15 @@ ReportFacts gather(EngineStatus status) {
   facts.agentInstalled = std::filesystem::exists(Paths::agentPlist(), ec);
   facts.status = status;
   facts.configText = readWholeFile(Paths::configFile());
-  // The tool's own complaint (no such file) is what support should see when there is no log.
-  facts.logTail =
-      shell(platform().tools().tail, {"-n", "400", Paths::logDir() + "/stream.log"}).output;
+  // Read here rather than through the tool, whose output the command runner drops whole when it
+  // is not UTF-8. The tool's own complaint (no such file) is what support sees when there is no
+  // log to read.
+  const std::string log = Paths::logDir() + "/stream.log";
+  if (auto tail = lastLogLines(log, kLogLines)) {
+    facts.logTail = std::move(*tail);
+  } else {
+    facts.logTail = shell(platform().tools().tail, {"-n", std::to_string(kLogLines), log}).output;
+  }
   return facts;
 }
 

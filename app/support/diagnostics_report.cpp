@@ -1,5 +1,6 @@
 #include "app/support/diagnostics_report.h"
 
+#include <algorithm>
 #include <ctime>
 #include <nlohmann/json.hpp>
 
@@ -32,6 +33,55 @@ std::optional<std::string> redactedConfig(std::string_view configText) {
   }
 }
 
+namespace {
+
+// The texts a secret value can leave in a log: a string as it is, a number as written, and the
+// strings and numbers inside an array or object. Null and true/false are too common to remove.
+void collectSecretTexts(const nlohmann::json& value, std::vector<std::string>& texts) {
+  if (value.is_string()) {
+    texts.push_back(value.get<std::string>());
+  } else if (value.is_number()) {
+    texts.push_back(value.dump());
+  } else if (value.is_structured()) {
+    for (const auto& member : value) {
+      collectSecretTexts(member, texts);
+    }
+  }
+}
+
+}  // namespace
+
+std::string redactedLog(std::string_view log, const std::optional<std::string>& configText) {
+  const auto config =
+      configText ? nlohmann::json::parse(*configText, nullptr, false) : nlohmann::json();
+  std::vector<std::string> secrets;
+  if (config.is_object()) {
+    for (const auto key : kSecretKeys) {
+      if (const auto found = config.find(key); found != config.end()) {
+        collectSecretTexts(*found, secrets);
+      }
+    }
+  }
+  std::erase(secrets, std::string());
+  if (secrets.empty()) {
+    return std::string(log);
+  }
+  // Longest first, so that a secret containing another goes whole.
+  std::ranges::sort(secrets, [](const auto& a, const auto& b) { return a.size() > b.size(); });
+  std::string text;
+  for (std::size_t at = 0; at < log.size();) {
+    const auto secret = std::ranges::find_if(
+        secrets, [&](const std::string& s) { return log.substr(at).starts_with(s); });
+    if (secret != secrets.end()) {
+      text += "<removed>";
+      at += secret->size();
+    } else {
+      text += log[at++];
+    }
+  }
+  return text;
+}
+
 std::string buildReport(const ReportFacts& facts) {
   std::string text = "Kestrova diagnostics\n";
   text += "generated: " + utcTimestamp(facts.generated) + "\n";
@@ -45,7 +95,7 @@ std::string buildReport(const ReportFacts& facts) {
     }
   }
   text += "--- last 400 log lines ---\n";
-  text += facts.logTail;
+  text += redactedLog(facts.logTail, facts.configText);
   return text;
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/engine/engine_status.h"
 
@@ -32,6 +33,11 @@ inline constexpr std::string_view kSecretKeys[] = {
 // The configuration with every secret top-level value replaced by "<removed>", pretty-printed
 // with sorted keys. Absent when the text is not a JSON object.
 [[nodiscard]] std::optional<std::string> redactedConfig(std::string_view configText);
+
+// The log with every value of those keys in the configuration removed wherever it appears: the
+// engine may have logged a stream URL or a token, and the report promises to hold none.
+[[nodiscard]] std::string redactedLog(std::string_view log,
+                                      const std::optional<std::string>& configText);
 
 [[nodiscard]] std::string buildReport(const ReportFacts& facts);
 

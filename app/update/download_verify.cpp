@@ -17,7 +17,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kDownloadTimeLimit = 3600.0;
+// The Mac's default request settings: a minute without data fails the transfer, and the whole
+// of it may take up to seven days, so a large image on a slow line still arrives while a stalled
+// one fails soon.
+constexpr double kDownloadIdleLimit = 60.0;
+constexpr double kDownloadTimeLimit = 7 * 86'400.0;
 
 const std::string kChecksumMessage =
     "The downloaded file did not match the published checksum, so it was discarded. "
@@ -126,9 +130,8 @@ void downloadAndVerify(const Release& release, VerifyDone done) {
   fs::remove(imagePath(release.version), ignored);
   HttpRequest request;
   request.url = release.url;
-  // The client's limit covers the whole transfer, and a disk image is large: a minute would cut
-  // off slower connections, while no limit would leave a stalled download greyed out forever.
   request.timeoutSeconds = kDownloadTimeLimit;
+  request.idleSeconds = kDownloadIdleLimit;
   platform().http().download(std::move(request),
                              [release, done = std::move(done)](DownloadResult result) {
                                finishDownload(result, release, done);

@@ -7,7 +7,7 @@
 
 namespace kestrova::Updater {
 
-// The helper's text: 21 lines, no line feed after the last. Other hdiutil, ditto and open paths
+// The helper's text: 27 lines, no line feed after the last. Other hdiutil, ditto and open paths
 // than the Mac's take the place of those three words.
 // Arguments: pid, bundle path, image path, log path.
 [[nodiscard]] std::string helperScript(const Tools& tools);

@@ -8,11 +8,11 @@
 
 namespace kestrova::Updater {
 
-std::optional<std::string> swapAndRelaunch(const std::string& dmg) {
+std::optional<SwapFailure> swapAndRelaunch(const std::string& dmg) {
   const auto script = helperScriptPath();
   // Written durably and whole, executable: the helper outlives us and must find it intact.
   if (auto error = writeFileAtomically(script, helperScript(platform().tools()), 0755)) {
-    return "Could not write the update helper: " + *error;
+    return SwapFailure{"Could not write the update helper: " + *error, false};
   }
   // The engine must not run from the bundle being replaced; the new copy loads it again.
   Agent::stop();
@@ -20,7 +20,7 @@ std::optional<std::string> swapAndRelaunch(const std::string& dmg) {
   const std::vector<std::string> arguments{script, std::to_string(host.processId()),
                                            host.bundlePath(), dmg, helperLogPath()};
   if (auto error = host.spawnDetached(platform().tools().bash, arguments)) {
-    return "Could not start the update helper: " + *error;
+    return SwapFailure{"Could not start the update helper: " + *error, true};
   }
   platform().loop().postAfter(kTerminateDelay, [] { platform().ui().terminate(); });
   return std::nullopt;

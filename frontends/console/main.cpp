@@ -73,5 +73,7 @@ int main() {
   const std::unique_ptr<Timer> timer = loop.repeat(kPollSeconds, poll);
   loop.run();
   signalWaiter.join();
+  // A poll still in flight completes ("cancelled") while the platform it posts to is installed.
+  http.shutdown();
   return 0;
 }

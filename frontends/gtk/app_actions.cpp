@@ -4,6 +4,31 @@
 #include "frontends/gtk/menu_widgets.h"
 
 namespace kestrova::gtk {
+namespace {
+
+void collectEnabled(const Menu& menu, std::set<std::string, std::less<>>& names) {
+  for (const MenuItem& item : menu.items) {
+    for (const Menu& submenu : item.submenu) {
+      collectEnabled(submenu, names);
+    }
+    if (item.enabled && item.target == MenuTarget::controller) {
+      names.insert(actionNameFor(item));
+    }
+  }
+}
+
+}  // namespace
+
+void AppActions::enableOnlyShown(const Menu& menu) {
+  shown_.clear();
+  collectEnabled(menu, shown_);
+  for (const std::string& name : controllerActions_) {
+    GAction* action = g_action_map_lookup_action(map_, name.c_str());
+    if (action != nullptr && G_IS_SIMPLE_ACTION(action)) {
+      g_simple_action_set_enabled(G_SIMPLE_ACTION(action), shown_.contains(name) ? TRUE : FALSE);
+    }
+  }
+}
 
 void AppActions::exportControllerActions(const Menu& menu) {
   for (const MenuItem& item : menu.items) {
@@ -16,11 +41,13 @@ void AppActions::exportControllerActions(const Menu& menu) {
     }
     runs_[name] = [this, name](GVariant* /*parameter*/) {
       loop_.postAfter(0, [this, name] {
-        if (handler_ != nullptr) {
+        // Asked again when it runs: a command held under an alert may no longer be shown.
+        if (handler_ != nullptr && shown_.contains(name)) {
           handler_->perform(name);
         }
       });
     };
+    controllerActions_.insert(name);
     addAction(name, nullptr);
   }
 }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 #include "app/platform/main_loop.h"
@@ -30,6 +31,9 @@ class AppActions {
 
   // Exports every controller action the menu (and its submenus) carries.
   void exportControllerActions(const Menu& menu);
+  // The status menu now shown: of the controller's actions, only those of its enabled items can
+  // be triggered (from anywhere, D-Bus included); the others do nothing until a menu shows them.
+  void enableOnlyShown(const Menu& menu);
   // An action of the front end's own (standard editing and window commands, state queries).
   void add(const std::string& name, std::function<void()> run);
   // An action taking one string argument.
@@ -43,6 +47,8 @@ class AppActions {
   MainLoop& loop_;
   AppHandler* handler_ = nullptr;
   std::map<std::string, std::function<void(GVariant*)>, std::less<>> runs_;
+  std::set<std::string, std::less<>> controllerActions_;
+  std::set<std::string, std::less<>> shown_;
 };
 
 }  // namespace kestrova::gtk

@@ -95,7 +95,23 @@ void GtkUi::onStartup(GApplication* app, gpointer self) {
     // For tests and support: the state query, answered into the named file.
     const std::string path = dumpFile;
     ui->actions_.add("x-dump-state", [ui, path] { ui->writeState(path); });
+    // And the folder chooser answered from outside, as a person would choose a folder in it.
+    ui->actions_.addWithText("x-choose-folder", &GtkUi::chooseInOpenFolderChooser);
   }
+}
+
+void GtkUi::chooseInOpenFolderChooser(const std::string& folder) {
+  GList* toplevels = gtk_window_list_toplevels();
+  for (GList* node = toplevels; node != nullptr; node = node->next) {
+    if (GTK_IS_FILE_CHOOSER_DIALOG(node->data) &&
+        gtk_widget_get_visible(GTK_WIDGET(node->data)) != FALSE) {
+      g_object_set_data_full(G_OBJECT(node->data), kChosenFolderKey, g_strdup(folder.c_str()),
+                             &g_free);
+      // Not an accepting response: the chooser would check its own widgets' choice first.
+      gtk_dialog_response(GTK_DIALOG(node->data), GTK_RESPONSE_NONE);
+    }
+  }
+  g_list_free(toplevels);
 }
 
 // The first activation is the end of launching; every later one comes from another launch of
@@ -189,9 +205,25 @@ void GtkUi::activate() {
   }
 }
 
-void GtkUi::terminate() { g_application_quit(G_APPLICATION(app_.get())); }
+// A modal dialog runs a loop of its own, which would hold the quit until someone answered it, and
+// nobody may be at the machine: each open dialog is dismissed (as with Escape) and none opens
+// after this.
+void GtkUi::terminate() {
+  terminating_ = true;
+  g_application_quit(G_APPLICATION(app_.get()));
+  GList* toplevels = gtk_window_list_toplevels();
+  for (GList* node = toplevels; node != nullptr; node = node->next) {
+    if (GTK_IS_DIALOG(node->data) && gtk_widget_get_visible(GTK_WIDGET(node->data)) != FALSE) {
+      gtk_dialog_response(GTK_DIALOG(node->data), GTK_RESPONSE_DELETE_EVENT);
+    }
+  }
+  g_list_free(toplevels);
+}
 
 AlertAnswer GtkUi::runAlert(const AlertSpec& alert) {
+  if (terminating_) {
+    return {dismissedResponse(alert.buttons), alert.field ? alert.field->text : std::string()};
+  }
   openAlerts_.push_back(alert);
   AlertAnswer answer = runAlertDialog(alert, focusedWindow(), loop_);
   openAlerts_.pop_back();
@@ -199,6 +231,9 @@ AlertAnswer GtkUi::runAlert(const AlertSpec& alert) {
 }
 
 std::optional<std::string> GtkUi::chooseFolder(const FolderPanelSpec& panel) {
+  if (terminating_) {
+    return std::nullopt;
+  }
   openAlerts_.push_back(AlertSpec{panel.title, panel.message, {panel.prompt, "Cancel"}, {}});
   auto chosen = runFolderChooser(panel, focusedWindow(), loop_);
   openAlerts_.pop_back();
@@ -234,7 +269,7 @@ void GtkUi::setPasteboardText(const std::string& text) { setClipboardText(text);
 
 bool GtkUi::openURL(const std::string& url) { return openUri(url); }
 
-void GtkUi::revealFile(const std::string& path) { revealInFileManager(path); }
+void GtkUi::revealFile(const std::string& path) { (void)revealInFileManager(path); }
 
 // The visible window the user worked in last.
 GtkWindow* GtkUi::focusedWindow() const {

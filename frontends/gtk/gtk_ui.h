@@ -58,6 +58,7 @@ class GtkUi final : public Ui {
   void editInFocusedWindow(const std::string& name);
   void showAbout();
   void writeState(const std::string& path) const;
+  static void chooseInOpenFolderChooser(const std::string& folder);
   [[nodiscard]] GtkWindow* focusedWindow() const;
   [[nodiscard]] bool anyWindowVisible() const;
 
@@ -70,6 +71,7 @@ class GtkUi final : public Ui {
   std::vector<IndicatorStatusItem*> statusItems_;
   std::vector<GtkWebWindow*> webWindows_;
   std::vector<AlertSpec> openAlerts_;
+  bool terminating_ = false;
 };
 
 }  // namespace kestrova::gtk

@@ -44,7 +44,6 @@ bool IndicatorStatusItem::setSymbol(const std::string& symbolName,
   accessibility_ = accessibility;
   title_.clear();
   app_indicator_set_label(indicator_.get(), "", "");
-  app_indicator_set_title(indicator_.get(), accessibility.c_str());
   showIcon();
   return true;
 }
@@ -54,7 +53,6 @@ void IndicatorStatusItem::setTitle(const std::string& title) {
   title_ = title;
   app_indicator_set_icon_full(indicator_.get(), "", title.c_str());
   app_indicator_set_label(indicator_.get(), title.c_str(), title.c_str());
-  app_indicator_set_title(indicator_.get(), title.c_str());
 }
 
 void IndicatorStatusItem::setAppearsDisabled(bool disabled) {
@@ -82,6 +80,7 @@ void IndicatorStatusItem::setMenu(const Menu& menu) {
 
 void IndicatorStatusItem::installMenu(const Menu& menu) {
   pending_.reset();
+  actions_.enableOnlyShown(menu);
   GObjectPtr<GtkWidget> fresh = adoptFloating(buildMenuWidget(menu, app_));
   connectSignal(fresh.get(), "hide", &IndicatorStatusItem::onMenuHidden, this);
   app_indicator_set_menu(indicator_.get(), GTK_MENU(fresh.get()));

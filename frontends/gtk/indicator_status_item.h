@@ -14,6 +14,8 @@
 
 namespace kestrova::gtk {
 
+// No title is set on the indicator: hosts show it as a tooltip, and the item has none (its
+// state is told by the icon's description).
 class IndicatorStatusItem : public StatusItem {
  public:
   // `app` receives the actions of the menu's items, exported through `actions`; both outlive

@@ -23,5 +23,11 @@ int main() {
   PosixCommandRunner runner;
   Platform installed(loop, http, ui, host, runner, standinToolsIn(resources));
   ScopedPlatform scope(installed);
-  return runApplication();
+  // The teardown order, which the declarations above and these lines make: the controller with
+  // its timers, status item and window goes when runApplication() returns; then HTTP ends its
+  // transfers, whose completions still reach the installed platform (and find no controller);
+  // then the platform is uninstalled, the Ui goes, and the loop last.
+  const int status = runApplication();
+  http.shutdown();
+  return status;
 }

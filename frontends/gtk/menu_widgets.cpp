@@ -36,6 +36,41 @@ void onItemActivated(GtkMenuItem* item, gpointer app) {
   g_idle_add(&activateLater, pending.release());
 }
 
+// The key equivalent an item shows, as keyval and modifiers; false when it shows none.
+bool shownAccelerator(GtkWidget* item, guint& keyval, GdkModifierType& modifiers) {
+  GtkWidget* child = GTK_IS_BIN(item) ? gtk_bin_get_child(GTK_BIN(item)) : nullptr;
+  if (child == nullptr || !GTK_IS_ACCEL_LABEL(child)) {
+    return false;
+  }
+  gtk_accel_label_get_accel(GTK_ACCEL_LABEL(child), &keyval, &modifiers);
+  return keyval != 0;
+}
+
+// A key equivalent shown beside an enabled item chooses it while the menu is open, as on the
+// Mac; a GTK menu only displays it. The menu closes and the item's action runs as when clicked.
+gboolean onMenuKeyPress(GtkWidget* menu, GdkEventKey* event, gpointer /*unused*/) {
+  const guint pressed = gdk_keyval_to_lower(event->keyval);
+  const auto held =
+      static_cast<GdkModifierType>(event->state & gtk_accelerator_get_default_mod_mask());
+  GtkWidget* chosen = nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(menu));
+  for (GList* node = children; node != nullptr && chosen == nullptr; node = node->next) {
+    GtkWidget* item = GTK_WIDGET(node->data);
+    guint keyval = 0;
+    GdkModifierType modifiers{};
+    if (gtk_widget_is_sensitive(item) != FALSE && shownAccelerator(item, keyval, modifiers) &&
+        gdk_keyval_to_lower(keyval) == pressed && modifiers == held) {
+      chosen = item;
+    }
+  }
+  g_list_free(children);
+  if (chosen == nullptr) {
+    return FALSE;
+  }
+  gtk_menu_shell_activate_item(GTK_MENU_SHELL(menu), chosen, TRUE);
+  return TRUE;
+}
+
 void showAccelerator(GtkWidget* item, const std::string& key) {
   const auto accelerator = acceleratorFor(key);
   GtkWidget* child = gtk_bin_get_child(GTK_BIN(item));
@@ -97,6 +132,7 @@ std::optional<std::string> acceleratorFor(const std::string& key) {
 
 GtkWidget* buildMenuWidget(const Menu& menu, GApplication* app) {
   GtkWidget* shell = gtk_menu_new();
+  connectSignal(shell, "key-press-event", &onMenuKeyPress, nullptr);
   for (const MenuItem& item : menu.items) {
     gtk_menu_shell_append(GTK_MENU_SHELL(shell), buildItem(item, app));
   }
@@ -139,13 +175,9 @@ nlohmann::json describeMenuWidget(GtkMenuShell* menu) {
                       gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(widget)) != FALSE;
     const auto* action = static_cast<const char*>(g_object_get_data(G_OBJECT(widget), kActionKey));
     item["action"] = action != nullptr ? action : "";
-    GtkWidget* child = gtk_bin_get_child(GTK_BIN(widget));
     guint keyval = 0;
     GdkModifierType modifiers{};
-    if (child != nullptr && GTK_IS_ACCEL_LABEL(child)) {
-      gtk_accel_label_get_accel(GTK_ACCEL_LABEL(child), &keyval, &modifiers);
-    }
-    if (keyval != 0) {
+    if (shownAccelerator(widget, keyval, modifiers)) {
       gchar* shown = gtk_accelerator_get_label(keyval, modifiers);
       item["shortcut"] = shown;
       g_free(shown);

@@ -19,8 +19,9 @@ namespace kestrova::gtk {
 // "<Control>q", "<Control><Shift>z". Absent when the item has no key.
 [[nodiscard]] std::optional<std::string> acceleratorFor(const std::string& key);
 
-// A new (floating) GtkMenu for the menu value. Choosing an item activates the application
-// action of that name on `app` once the menu has closed.
+// A new (floating) GtkMenu for the menu value. Choosing an item (by a click, or by the key
+// equivalent it shows while the menu is open) activates the application action of that name on
+// `app` once the menu has closed.
 [[nodiscard]] GtkWidget* buildMenuWidget(const Menu& menu, GApplication* app);
 
 // A menu bar whose top-level entries carry the value's submenus; an untitled submenu is shown

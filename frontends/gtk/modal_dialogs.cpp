@@ -100,7 +100,10 @@ std::optional<std::string> runFolderChooser(const FolderPanelSpec& panel, GtkWin
     response = gtk_dialog_run(GTK_DIALOG(dialog));
   }
   std::optional<std::string> chosen;
-  if (response == GTK_RESPONSE_ACCEPT) {
+  if (const auto* given =
+          static_cast<const char*>(g_object_get_data(G_OBJECT(dialog), kChosenFolderKey))) {
+    chosen = given;
+  } else if (response == GTK_RESPONSE_ACCEPT) {
     if (gchar* path = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
       chosen = path;
       g_free(path);

@@ -21,6 +21,10 @@ namespace kestrova::gtk {
 // the field's text.
 [[nodiscard]] AlertAnswer runAlertDialog(const AlertSpec& alert, GtkWindow* parent, MainLoop& loop);
 
+// Object data on a folder chooser naming the folder chosen for it from outside (the state-query
+// actions' companion); it takes the place of what the chooser's widgets hold.
+inline constexpr const char* kChosenFolderKey = "kestrova-chosen-folder";
+
 // A one-folder chooser titled and labelled as the panel says; the chosen path or absent.
 [[nodiscard]] std::optional<std::string> runFolderChooser(const FolderPanelSpec& panel,
                                                           GtkWindow* parent, MainLoop& loop);

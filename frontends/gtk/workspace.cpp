@@ -52,15 +52,17 @@ bool openUri(const std::string& uri) {
   return true;
 }
 
-void revealInFileManager(const std::string& path) {
+bool revealInFileManager(const std::string& path) {
+  if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS) == FALSE) {
+    return false;
+  }
   const std::string folderUri = folderUriOf(path);
   ErrorHolder error;
   GObjectPtr<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
   gchar* fileUri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
   if (!bus || fileUri == nullptr) {
     g_free(fileUri);
-    (void)openUri(folderUri);
-    return;
+    return openUri(folderUri);
   }
   const std::array<const gchar*, 2> uris{fileUri, nullptr};
   g_dbus_connection_call(bus.get(), "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
@@ -69,6 +71,7 @@ void revealInFileManager(const std::string& path) {
                          kFileManagerTimeoutMs, nullptr, &onShowItemsReplied,
                          std::make_unique<std::string>(folderUri).release());
   g_free(fileUri);
+  return true;
 }
 
 }  // namespace kestrova::gtk

@@ -13,7 +13,8 @@ void setClipboardText(const std::string& text);
 [[nodiscard]] bool openUri(const std::string& uri);
 
 // Shows the file selected in the file manager (the freedesktop FileManager1 interface); where
-// no file manager answers, opens the folder that holds it.
-void revealInFileManager(const std::string& path);
+// no file manager answers, opens the folder that holds it. A file that does not exist is not
+// shown at all, as on the Mac, rather than leaving the file manager to complain: false then.
+bool revealInFileManager(const std::string& path);
 
 }  // namespace kestrova::gtk

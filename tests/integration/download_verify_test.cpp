@@ -230,5 +230,24 @@ TEST_F(DownloadVerify, ChecksThatCannotRunFail) {
   EXPECT_EQ(run(release).message, kChecksumMessage);
 }
 
+// A large image on a slow line: only a minute without data fails it, not its length.
+TEST_F(DownloadVerify, TheDownloadHasTheDefaultLimitsOfAMinuteIdleAndSevenDaysWhole) {
+  struct Recorder final : Http {
+    std::vector<HttpRequest> sent;
+    void send(HttpRequest request, std::function<void(HttpResponse)>) override {
+      sent.push_back(std::move(request));
+    }
+    void download(HttpRequest request, std::function<void(DownloadResult)>) override {
+      sent.push_back(std::move(request));
+    }
+  } recorder;
+  Platform recording(test.loop, recorder, test.ui, test.host, test.realRunner, Tools{});
+  ScopedPlatform installed(recording);
+  downloadAndVerify(publish("bytes"), [](auto, auto) {});
+  ASSERT_EQ(recorder.sent.size(), 1u);
+  EXPECT_EQ(recorder.sent[0].idleSeconds, 60.0);
+  EXPECT_EQ(recorder.sent[0].timeoutSeconds, 604'800.0);
+}
+
 }  // namespace
 }  // namespace kestrova::Updater

@@ -77,7 +77,7 @@ TEST_F(AgentSystemTest, AnotherCopyFindsTheAgentStaleAndRepointsIt) {
   useCopy(second);
   EXPECT_TRUE(Agent::isStale());
 
-  EXPECT_TRUE(Agent::repairIfStale());
+  EXPECT_TRUE(Agent::repairIfStale().attempted);
   EXPECT_FALSE(Agent::isStale());
   ASSERT_TRUE(eventually([&] { return engineAnswers(); }));
   const auto engine = enginePid();
@@ -94,7 +94,7 @@ TEST_F(AgentSystemTest, AResourcesPathWithAnAmpersandWorksAndIsNotStale) {
   useCopy(placeCopy("R&D <Apps>"));
   const pid_t engine = installAndAnswer();
   EXPECT_FALSE(Agent::isStale());
-  EXPECT_FALSE(Agent::repairIfStale());
+  EXPECT_FALSE(Agent::repairIfStale().attempted);
   EXPECT_EQ(executableOf(engine), *env.host.resources + "/engine/runtime/kestrova-engine");
 }
 

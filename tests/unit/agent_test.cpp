@@ -515,7 +515,7 @@ TEST_F(AgentTest, RepairIfStale) {
       "runtime/kestrova-engine</string>";
   env.sandbox.write("Library/LaunchAgents/com.talmiro.kestrova.engine.plist", stale);
   ASSERT_TRUE(Agent::isStale());
-  EXPECT_FALSE(Agent::repairIfStale());
+  EXPECT_FALSE(Agent::repairIfStale().attempted);
   EXPECT_EQ(env.sandbox.read("Library/LaunchAgents/com.talmiro.kestrova.engine.plist"), stale);
   EXPECT_EQ(launchctlCalls(), 0U);
   EXPECT_TRUE(env.host.logLines().empty());
@@ -523,7 +523,7 @@ TEST_F(AgentTest, RepairIfStale) {
   env.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";
   runner.answer(kPrint, kMissing);
   runner.answer(bootstrapLine(), kIoError);
-  EXPECT_TRUE(Agent::repairIfStale());
+  EXPECT_TRUE(Agent::repairIfStale().attempted);
   EXPECT_EQ(env.host.logLines(),
             std::vector<std::string>{"Kestrova: startup agent points elsewhere \u2014 repointing "
                                      "to " +
@@ -532,7 +532,7 @@ TEST_F(AgentTest, RepairIfStale) {
   EXPECT_FALSE(Agent::isStale());
 
   runner.clearCalls();
-  EXPECT_FALSE(Agent::repairIfStale());
+  EXPECT_FALSE(Agent::repairIfStale().attempted);
   EXPECT_EQ(launchctlCalls(), 0U);
 }
 

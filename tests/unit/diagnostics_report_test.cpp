@@ -107,6 +107,16 @@ TEST(DiagnosticsReport, RedactsListedTopLevelKeysOnly) {
   }
 }
 
+TEST(DiagnosticsReport, TheLogTailLosesEverySecretValueWhereverItStands) {
+  ReportFacts facts = sampleFacts();
+  facts.configText = R"({"password": "hunter2", "fb_rtmp_url": "rtmp://fb/live/KEY-1",
+                         "yt_api_key": {"v": 98765}, "port": 8787, "wa_token": ""})";
+  facts.logTail =
+      "login hunter2 ok\npushing to rtmp://fb/live/KEY-1 (KEY-1)\nkey 98765 port 8787\n";
+  EXPECT_TRUE(buildReport(facts).ends_with(
+      "---\nlogin <removed> ok\npushing to <removed> (KEY-1)\nkey <removed> port 8787\n"));
+}
+
 TEST(DiagnosticsReport, ConfigIsPrettyPrintedWithSortedKeysOneMemberPerLine) {
   const auto text = redactedConfig(R"({"b": {"y": 1, "x": [1, 2]}, "a": "é"})");
   ASSERT_TRUE(text.has_value());
