@@ -99,17 +99,5 @@ TEST_F(MediaFolderCommand, NoEngineShowsTheTransportErrorAndNoDashboard) {
   EXPECT_FALSE(dashboardOpened());
 }
 
-TEST_F(MediaFolderCommand, ThePendingRequestKeepsItsOwnerAliveUntilTold) {
-  http.on("/api/setup/folder", R"({"video_count": 1})");
-  auto owner = std::make_shared<int>(0);
-  const std::weak_ptr<int> watch = owner;
-  platform.ui.folders.push_back("/Users/ana/Movies");
-  MediaFolder::choose([owner] { ++*owner; });
-  owner.reset();
-  EXPECT_FALSE(watch.expired());
-  platform.loop.runUntilIdle();
-  EXPECT_TRUE(watch.expired());
-}
-
 }  // namespace
 }  // namespace kestrova::testing
