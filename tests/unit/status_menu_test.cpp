@@ -1,4 +1,5 @@
-// The status item's menu and appearance for each state of the engine.
+// The status item's menu for each state of the engine. The appearance (symbol, description,
+// fallback title) is shown by the controller and desktop status-item tests.
 #include "app/shell/status_menu.h"
 
 #include <gtest/gtest.h>
@@ -51,18 +52,6 @@ TEST(StatusMenu, EachStateItsOwnItemsThenTheCommonOnes) {
       "Kestrova \u2014 LIVE EVENT|||off\n  \u25B6 Show|||off\n" + kOpen + kRunning + kCommon;
   playing.replace(playing.find("toggleAgent||"), 13, "toggleAgent||on");
   EXPECT_EQ(describe(buildStatusMenu(EngineStatus::live, "Show", true)), playing);
-}
-
-TEST(StatusAppearance, SymbolDescriptionAndFallbackPerState) {
-  const std::pair<EngineStatus, StatusAppearance> cases[] = {
-      {EngineStatus::offline, {"dot.radiowaves.left.and.right", "Offline", "\u25CB Kestrova"}},
-      {EngineStatus::idle,
-       {"pause.circle", "Idle \u2014 not broadcasting", "\u2759\u2759 Kestrova"}},
-      {EngineStatus::onAir, {"antenna.radiowaves.left.and.right", "ON AIR", "\u25CF ON AIR"}},
-      {EngineStatus::live, {"video.circle.fill", "LIVE EVENT", "\u25CF LIVE"}},
-      {EngineStatus::needsSetup, {"exclamationmark.circle", "Setup needed", "! Kestrova"}},
-  };
-  for (const auto& [status, appearance] : cases) EXPECT_EQ(appearanceFor(status), appearance);
 }
 
 }  // namespace
