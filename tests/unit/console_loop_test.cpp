@@ -1,10 +1,9 @@
 // The console program's main loop runs on real time and is reached from the URL-loading thread,
-// so its order, its cancellation and its hold during modal dialogs are checked here.
+// so its order and its cancellation are checked here. The program opens no modal dialogs.
 #include "frontends/console/console_loop.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,26 +46,6 @@ TEST(ConsoleLoop, ACancelledTimerTicksNoMore) {
   });
   loop.run();
   EXPECT_EQ(first, 1);
-}
-
-TEST(ConsoleLoop, HoldsTimersWhileAModalDialogIsOpenAndFiresThemAfter) {
-  ConsoleLoop loop;
-  bool modalOpen = true, firedWhileModal = false;
-  loop.modalBegan();
-  loop.postAfter(0.01, [&] {
-    firedWhileModal = modalOpen;
-    loop.quit();
-  });
-  std::thread dialog([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the timer is long due
-    loop.post([&] {
-      modalOpen = false;
-      loop.modalEnded();
-    });
-  });
-  loop.run();
-  dialog.join();
-  EXPECT_FALSE(firedWhileModal);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "app/update/placement.h"
 #include "tests/support/test_platform.h"
@@ -41,37 +42,21 @@ TEST(Port, AcceptsOnlyWholeNumbersInRangeAndFallsBackOtherwise) {
   }
 }
 
-TEST(Locations, AreJoinedFromTheHomeFolderWithOrWithoutItsTrailingSlash) {
-  TestPlatform test;
-  FakeHost host("/Users/example/");
-  Platform withHome(test.loop, *test.http, test.ui, host, test.realRunner, Tools{});
-  ScopedPlatform installed(withHome);
-  EXPECT_EQ(Paths::agentPlist(),
-            "/Users/example/Library/LaunchAgents/com.talmiro.kestrova.engine.plist");
-  EXPECT_EQ(Paths::logDir(), "/Users/example/Library/Application Support/Kestrova/logs");
-  EXPECT_EQ(Paths::configFile(), "/Users/example/Library/Application Support/Kestrova/config.json");
-}
-
 // Exactly "1" in KESTROVA_ALLOW_ANYWHERE lifts the rule; otherwise the plain Applications prefix.
 TEST(Placement, AllowsExactlyOneOverrideAndOtherwiseThePlainApplicationsPrefix) {
-  const struct {
-    std::optional<std::string> allowAnywhere;
-    std::string bundle;
-    bool allowed;
-  } cases[] = {
-      {"1", "/Users/example/Downloads/Kestrova.app", true},
-      {"true", "/Users/example/Downloads/Kestrova.app", false},
-      {"1 ", "/Users/example/Downloads/Kestrova.app", false},
-      {"0", "/Applications/Media/Kestrova.app", true},
-      {std::nullopt, "/Users/example/Applications/Kestrova.app", false},
-      {std::nullopt, "/ApplicationsX/Kestrova.app", false},
-      {std::nullopt, "/Applications", false},
-  };
-  for (const auto& c : cases) {
+  const std::string downloads = "/Users/example/Downloads/Kestrova.app";
+  for (const auto& [allow, bundle, allowed] :
+       {std::tuple<std::optional<std::string>, std::string, bool>{"1", downloads, true},
+        {"true", downloads, false},
+        {"1 ", downloads, false},
+        {"0", "/Applications/Media/Kestrova.app", true},
+        {std::nullopt, "/Users/example/Applications/Kestrova.app", false},
+        {std::nullopt, "/ApplicationsX/Kestrova.app", false},
+        {std::nullopt, "/Applications", false}}) {
     TestPlatform test;
-    if (c.allowAnywhere) test.host.env["KESTROVA_ALLOW_ANYWHERE"] = *c.allowAnywhere;
-    test.host.bundle = c.bundle;
-    EXPECT_EQ(Updater::runningFromApplications(), c.allowed) << c.bundle;
+    if (allow) test.host.env["KESTROVA_ALLOW_ANYWHERE"] = *allow;
+    test.host.bundle = bundle;
+    EXPECT_EQ(Updater::runningFromApplications(), allowed) << bundle;
   }
 }
 
