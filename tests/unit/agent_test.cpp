@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/launchctl_lines.h"
@@ -210,22 +211,20 @@ TEST_F(AgentTest, StaleMeansTheReadableFileDoesNotNameThisCopysEngine) {
   const std::string engine = resources + "/engine/runtime/kestrova-engine";
   const std::string script = resources + "/engine/kestrova.py";
   const std::string other = "/Applications/Old/K.app/Contents/Resources/engine/kestrova.py";
-  const struct {
-    bool engineExists;
-    std::optional<std::string> file;
-    bool stale;
-  } cases[] = {
-      {true, std::nullopt, false},   {true, "<!-- anything -->" + engine + " around it", false},
-      {true, other, true},           {true, script, true},
-      {false, script, false},        {false, engine, true},
-      {true, other + "\xff", false},  // not UTF-8: unreadable, so left alone
-  };
-  for (const auto& c : cases) {
+  // Each case: whether this copy's engine exists, the file's text (none: no file), stale.
+  for (const auto& [engineExists, file, stale] :
+       {std::tuple<bool, std::optional<std::string>, bool>{true, std::nullopt, false},
+        {true, "<!-- anything -->" + engine + " around it", false},
+        {true, other, true},
+        {true, script, true},
+        {false, script, false},
+        {false, engine, true},
+        {true, other + "\xff", false}}) {  // not UTF-8: unreadable, so left alone
     fs::remove(engine);
-    if (c.engineExists) makeExecutable(engine);
+    if (engineExists) makeExecutable(engine);
     fs::remove(env.sandbox.path(kAgentFile));
-    if (c.file) env.sandbox.write(kAgentFile, *c.file);
-    EXPECT_EQ(Agent::isStale(), c.stale) << c.file.value_or("no file");
+    if (file) env.sandbox.write(kAgentFile, *file);
+    EXPECT_EQ(Agent::isStale(), stale) << file.value_or("no file");
   }
   fs::remove(env.sandbox.path(kAgentFile));
   fs::create_directories(env.sandbox.path(kAgentFile));

