@@ -45,10 +45,12 @@ TEST_F(DashboardWindowTest, FailedLoadsAreRetriedTwentyTimesAtMost) {
   }
 }
 
-// The first show creates the window and loads the root; a retry reloads it at the current port.
+// The first show creates the window and loads the root, a later one does not; a retry reloads
+// the root at the current port.
 TEST_F(DashboardWindowTest, ARetryReloadsTheRootAtTheCurrentPortUnlessTheWindowObjectIsGone) {
   dashboard->show();
-  EXPECT_EQ(platform.ui.activations, 1);
+  dashboard->show();  // a later show only brings the window forward
+  EXPECT_EQ(platform.ui.activations, 2);
   window().delegate.didFailProvisionalLoad();
   platform.sandbox.write("Library/Application Support/Kestrova/config.json", R"({"port": 9000})");
   platform.loop.advance(0.99);
