@@ -1,63 +1,33 @@
-// The agent against a scripted launchctl: property-list text, program choice, messages, the load
-// attempts and their waits, stop, and stale-file detection and repair.
+// The agent's rules against a scripted launchctl: the property-list text, the program choice,
+// the refusals, the load attempts and their waits, stop, and what counts as stale. The agent
+// system test proves the same operations against real processes.
 #include "app/engine/agent.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/launchctl_lines.h"
 #include "tests/support/scripted_runner.h"
 #include "tests/support/test_platform.h"
 
-namespace kestrova {
+namespace kestrova::testing {
 namespace {
 
-using testing::Sandbox;
-using testing::ScriptedRunner;
-using testing::TestPlatform;
+namespace fs = std::filesystem;
 
-using testing::kBootout;
-using testing::kLaunchctl;
-using testing::kPrint;
-using testing::kService;
-const ShellResult kFound{0, kService + " = {\n\tstate = running\n}\n"};
-const ShellResult kMissing{113,
-                           "Bad request.\nCould not find service \"com.talmiro.kestrova.engine\" "
-                           "in domain for user gui: 501\n"};
-const ShellResult kSuccess{0, ""};
+const std::string kAgentFile = "Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
 const ShellResult kIoError{5, "Bootstrap failed: 5: Input/output error\n"};
-const ShellResult kAlready{
-    5, "Bootstrap failed: 5: Input/output error\nservice already bootstrapped\n"};
-const std::string kBareStartMessage = "The background service would not start.";
-const std::string kPythonMessage =
-    "Kestrova needs Python, which this Mac doesn't have yet.\n\nOpen Terminal and run:    "
-    "xcode-select --install\n\nAccept the prompt, wait for it to finish, then open Kestrova again.";
+const std::string kNoStart = "The background service would not start.";
 
-void makeExecutable(const std::string& path) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream(path) << "#!/bin/sh\n";
-  ::chmod(path.c_str(), 0755);
-}
-
-std::vector<ShellResult> concat(std::vector<std::vector<ShellResult>> parts) {
-  std::vector<ShellResult> all;
-  for (auto& part : parts) {
-    all.insert(all.end(), part.begin(), part.end());
-  }
-  return all;
-}
-
-// Python candidates live in a folder of their own, so each test decides which of them exist.
-Tools toolsWithPythons(const Sandbox& folder) {
+// Python candidates live in a sandbox of their own, so each case decides which of them exist.
+Tools withPythons(const Sandbox& folder) {
   Tools tools;
-  tools.pythonCandidates = {folder.path("p1/python3"), folder.path("p2/python3"),
-                            folder.path("p3/python3"), folder.path("p4/python3")};
+  tools.pythonCandidates = {folder.path("1"), folder.path("2"), folder.path("3")};
   return tools;
 }
 
@@ -65,476 +35,220 @@ class AgentTest : public ::testing::Test {
  protected:
   Sandbox pythons;
   ScriptedRunner runner;
-  TestPlatform env{toolsWithPythons(pythons), &runner};
+  TestPlatform env{withPythons(pythons), &runner};
 
-  AgentTest() { runner.answer(kBootout, kSuccess); }
+  AgentTest() { runner.answer(kBootout, kOk); }
 
-  [[nodiscard]] std::string home() const { return env.sandbox.home(); }
-  [[nodiscard]] std::string plistPath() const {
-    return home() + "/Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
-  }
   [[nodiscard]] std::string bootstrapLine() const {
-    return kLaunchctl + " bootstrap gui/501 " + plistPath();
+    return kLaunchctl + " bootstrap gui/501 " + env.sandbox.path(kAgentFile);
   }
-  [[nodiscard]] std::string python(int n) const {
-    return pythons.path("p" + std::to_string(n) + "/python3");
-  }
+  [[nodiscard]] std::string python(int n) const { return pythons.path(std::to_string(n)); }
   [[nodiscard]] std::string probeLine(int n) const { return python(n) + " -c print('ok')"; }
-
-  // A copy of the app under the sandbox; with `executable` the bundled engine program exists.
-  std::string placeBundle(const std::string& folder, bool executable) {
-    const std::string bundle = env.sandbox.path(folder + "/Kestrova.app");
-    env.host.bundle = bundle;
-    env.host.resources = bundle + "/Contents/Resources";
-    std::filesystem::create_directories(*env.host.resources + "/engine");
-    if (executable) {
-      makeExecutable(*env.host.resources + "/engine/runtime/kestrova-engine");
-    }
+  void makeExecutable(const std::string& path) const {
+    env.sandbox.write(path, "#!/bin/sh\n", fs::perms(0755));
+  }
+  // A copy of the app outside Applications; with `engine` it carries the bundled engine.
+  std::string placeBundle(bool engine, bool allowAnywhere) {
+    env.host.bundle = env.sandbox.path("Copy/Kestrova.app");
+    env.host.resources = env.host.bundle + "/Contents/Resources";
+    fs::remove_all(*env.host.resources);
+    fs::create_directories(*env.host.resources + "/engine");
+    if (engine) makeExecutable(*env.host.resources + "/engine/runtime/kestrova-engine");
+    env.host.env.erase("KESTROVA_ALLOW_ANYWHERE");
+    if (allowAnywhere) env.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";
     return *env.host.resources;
   }
-  std::string placeAllowedBundle() {
-    env.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";
-    return placeBundle("Copy", true);
-  }
-  [[nodiscard]] std::size_t launchctlCalls() const {
-    return runner.countStartingWith(kLaunchctl + " ");
-  }
 };
 
-TEST_F(AgentTest, PropertyListTextForTheBundledEngine) {
-  const std::string logs = home() + "/Library/Application Support/Kestrova/logs";
-  const std::string resources = "/Applications/Kestrova.app/Contents/Resources";
-  const std::string expected =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
-      "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-      "<plist version=\"1.0\">\n"
-      "<dict>\n"
-      "  <key>Label</key><string>com.talmiro.kestrova.engine</string>\n"
-      "  <key>ProgramArguments</key>\n"
-      "  <array>\n"
-      "    <string>/usr/bin/caffeinate</string>\n"
-      "    <string>-is</string>\n"
-      "    <string>" +
-      resources +
-      "/engine/runtime/kestrova-engine</string>\n"
-      "  </array>\n"
-      "  <key>RunAtLoad</key><true/>\n"
-      "  <key>KeepAlive</key><true/>\n"
-      "  <key>ThrottleInterval</key><integer>10</integer>\n"
-      "  <key>StandardOutPath</key><string>" +
-      logs +
-      "/agent.out</string>\n"
-      "  <key>StandardErrorPath</key><string>" +
-      logs +
-      "/agent.err</string>\n"
-      "  <key>EnvironmentVariables</key>\n"
-      "  <dict>\n"
-      "    <key>KESTROVA_RESOURCES</key><string>" +
-      resources +
-      "/engine</string>\n"
-      "  </dict>\n"
-      "</dict>\n"
-      "</plist>";
-  EXPECT_EQ(
-      Agent::plist({"/usr/bin/caffeinate", "-is", resources + "/engine/runtime/kestrova-engine"}),
-      expected);
-}
-
-TEST_F(AgentTest, PropertyListEscapesEveryValue) {
-  env.host.resources = "/Volumes/R&D <new>/Kestrova.app/Contents/Resources";
-  const std::string text = Agent::plist({"a&b", "<x>", "plain"});
-  EXPECT_NE(text.find("    <string>a&amp;b</string>\n    <string>&lt;x&gt;</string>\n"
-                      "    <string>plain</string>\n"),
-            std::string::npos);
-  EXPECT_NE(text.find("<key>KESTROVA_RESOURCES</key><string>/Volumes/R&amp;D &lt;new&gt;/"
-                      "Kestrova.app/Contents/Resources/engine</string>"),
-            std::string::npos);
-  EXPECT_EQ(text.find("R&D"), std::string::npos);
-  // Without a resources folder the engine is told the current one.
+// Every value is escaped, the log paths come from the home folder, and the engine is told its
+// resources folder ("./engine" when the bundle reports none).
+TEST_F(AgentTest, PropertyListText) {
+  const std::string logs = env.sandbox.path("Library/Application Support/Kestrova/logs");
+  env.host.resources = "/Volumes/R&D <new>/K.app/Contents/Resources";
+  EXPECT_EQ(Agent::plist({"/usr/bin/caffeinate", "-is", "a&b<x>"}),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD "
+            "PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
+            "<plist version=\"1.0\">\n<dict>\n"
+            "  <key>Label</key><string>com.talmiro.kestrova.engine</string>\n"
+            "  <key>ProgramArguments</key>\n  <array>\n"
+            "    <string>/usr/bin/caffeinate</string>\n    <string>-is</string>\n"
+            "    <string>a&amp;b&lt;x&gt;</string>\n  </array>\n"
+            "  <key>RunAtLoad</key><true/>\n  <key>KeepAlive</key><true/>\n"
+            "  <key>ThrottleInterval</key><integer>10</integer>\n"
+            "  <key>StandardOutPath</key><string>" +
+                logs + "/agent.out</string>\n  <key>StandardErrorPath</key><string>" + logs +
+                "/agent.err</string>\n  <key>EnvironmentVariables</key>\n  <dict>\n"
+                "    <key>KESTROVA_RESOURCES</key><string>/Volumes/R&amp;D &lt;new&gt;/K.app/"
+                "Contents/Resources/engine</string>\n  </dict>\n</dict>\n</plist>");
   env.host.resources = std::nullopt;
-  EXPECT_NE(Agent::plist({}).find("<key>KESTROVA_RESOURCES</key><string>./engine</string>"),
-            std::string::npos);
+  EXPECT_NE(Agent::plist({}).find("<string>./engine</string>"), std::string::npos);
 }
 
-// Which Python candidates exist and how their probes answer, and what is chosen.
-struct PythonCase {
-  const char* name;
-  std::vector<int> present;                         // candidates that exist and are executable
-  std::vector<std::pair<int, ShellResult>> probes;  // how each present candidate answers
-  std::optional<int> chosen;
-  std::vector<int> probed;  // in order
-};
-
-TEST_F(AgentTest, WorkingPythonTriesCandidatesInOrderAndSkipsFailures) {
-  const std::vector<PythonCase> cases = {
-      {"first passes", {1, 2}, {{1, {0, "ok\n"}}, {2, {0, "ok\n"}}}, 1, {1}},
-      {"missing ones are not run", {3}, {{3, {0, "ok\n"}}}, 3, {3}},
-      {"non-zero exit is skipped", {1, 2}, {{1, {1, "ok\n"}}, {2, {0, "ok"}}}, 2, {1, 2}},
-      {"output without ok is skipped", {1, 4}, {{1, {0, "nope"}}, {4, {0, "ok"}}}, 4, {1, 4}},
-      {"launch failure is skipped",
-       {2, 3},
-       {{2, {-1, "launch failed: Exec format error"}}, {3, {0, "ok"}}},
-       3,
-       {2, 3}},
-      {"none passes",
-       {1, 2, 3, 4},
-       {{1, {1, ""}}, {2, {0, "no"}}, {3, {127, ""}}, {4, {0, ""}}},
-       std::nullopt,
-       {1, 2, 3, 4}},
-      {"none exists", {}, {}, std::nullopt, {}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::filesystem::remove_all(pythons.home());
-    std::filesystem::create_directories(pythons.home());
+// The first present candidate that prints ok wins; absent ones are not run, and a launch
+// failure, a failing status or output without "ok" moves on to the next.
+TEST_F(AgentTest, WorkingPythonIsTheFirstPresentCandidateThatPrintsOk) {
+  using Present = std::vector<std::pair<int, ShellResult>>;  // candidates and their answers
+  for (const auto& [present, chosen] :
+       {std::pair<Present, std::optional<int>>{{{2, {0, "ok\n"}}, {3, {0, "ok"}}}, 2},
+        {{{1, {-1, "launch failed"}}, {2, {0, "nope"}}, {3, {1, "ok"}}}, std::nullopt}}) {
+    fs::remove_all(pythons.home());
     ScriptedRunner probes;
-    TestPlatform local{toolsWithPythons(pythons), &probes};
-    for (int n : c.present) {
+    TestPlatform local{withPythons(pythons), &probes};
+    std::vector<std::string> expected;
+    for (const auto& [n, answer] : present) {
       makeExecutable(python(n));
+      probes.answer(probeLine(n), answer);
+      if (!chosen || n <= *chosen) expected.push_back(probeLine(n));
     }
-    for (const auto& [n, result] : c.probes) {
-      probes.answer(probeLine(n), result);
-    }
-    const auto found = Agent::workingPython();
-    EXPECT_EQ(found, c.chosen ? std::optional(python(*c.chosen)) : std::nullopt);
-    std::vector<std::string> expectedCalls;
-    for (int n : c.probed) {
-      expectedCalls.push_back(probeLine(n));
-    }
-    EXPECT_EQ(probes.calls(), expectedCalls);
+    EXPECT_EQ(Agent::workingPython(), chosen ? std::optional(python(*chosen)) : std::nullopt);
+    EXPECT_EQ(probes.calls(), expected);
   }
 }
 
 // The bundled engine when this copy has one (no Python probed), else the script under Python.
-TEST_F(AgentTest, TheProgramIsTheBundledEngineOrElseTheScriptUnderTheWorkingPython) {
-  const std::string resources = placeAllowedBundle();
-  std::filesystem::remove(resources + "/engine/runtime/kestrova-engine");
+// The file's mode is the agent system test's: the launchctl stand-in refuses a writable one.
+TEST_F(AgentTest, InstallWritesTheBundledEngineOrElseTheScriptUnderPython) {
+  const std::string resources = placeBundle(false, true);
   makeExecutable(python(2));
   runner.answer(probeLine(2), {0, "ok\n"});
-  runner.answer(kPrint, {kMissing, kFound, kMissing, kFound});
-  runner.answer(bootstrapLine(), kSuccess);
-  // A file already there is always replaced, and left readable by all, writable by its owner
-  // only (launchd refuses one others may write).
-  const std::string path =
-      env.sandbox.write("Library/LaunchAgents/com.talmiro.kestrova.engine.plist", "old contents");
-  ::chmod(path.c_str(), 0666);
+  runner.answer(kPrint, {kUnknownService, kOk, kUnknownService, kOk});
+  runner.answer(bootstrapLine(), kOk);
   EXPECT_EQ(Agent::install(), std::nullopt);
-  EXPECT_EQ(
-      env.sandbox.read("Library/LaunchAgents/com.talmiro.kestrova.engine.plist"),
-      Agent::plist({"/usr/bin/caffeinate", "-is", python(2), resources + "/engine/kestrova.py"}));
-  struct stat info {};
-  ASSERT_EQ(::stat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0644U);
-  // Nothing but the agent file is left in the folder.
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(env.sandbox.read(kAgentFile), Agent::plist({"/usr/bin/caffeinate", "-is", python(2),
+                                                        resources + "/engine/kestrova.py"}));
 
   makeExecutable(resources + "/engine/runtime/kestrova-engine");
   runner.clearCalls();
   EXPECT_EQ(Agent::install(), std::nullopt);
-  EXPECT_EQ(runner.countStartingWith(python(2)), 0U);
-  EXPECT_EQ(
-      env.sandbox.read("Library/LaunchAgents/com.talmiro.kestrova.engine.plist"),
-      Agent::plist({"/usr/bin/caffeinate", "-is", resources + "/engine/runtime/kestrova-engine"}));
+  EXPECT_EQ(runner.countStartingWith(python(2)), 0U);  // the system test shows the engine chosen
 }
 
-// Refusals before anything is written: which message wins, and that launchctl is left alone.
-struct RefusalCase {
-  const char* name;
-  bool engineExecutable;
-  bool python;
-  std::optional<std::string> allowAnywhere;
-  bool locationMessage;  // else the Python message
-};
+// Refusals leave launchd alone and write nothing, though the two folders are already made.
+TEST_F(AgentTest, RefusalsComePythonFirstThenLocationThenAFailedWrite) {
+  const std::string pythonMessage =
+      "Kestrova needs Python, which this Mac doesn't have yet.\n\nOpen Terminal and run:    "
+      "xcode-select --install\n\nAccept the prompt, wait for it to finish, then open Kestrova "
+      "again.";
+  placeBundle(false, false);
+  EXPECT_EQ(Agent::install(), pythonMessage);
+  EXPECT_TRUE(env.sandbox.exists("Library/Application Support/Kestrova/logs"));
+  EXPECT_TRUE(env.sandbox.exists("Library/LaunchAgents"));
+  const std::string location = "Kestrova is running from " + env.sandbox.path("Copy/Kestrova.app") +
+                               ". Please drag it to the Applications folder first, then open it "
+                               "from there.";
+  placeBundle(true, false);
+  EXPECT_EQ(Agent::install(), location);
+  EXPECT_FALSE(env.sandbox.exists(kAgentFile));
 
-TEST_F(AgentTest, RefusalsComePythonFirstThenLocation) {
-  const std::vector<RefusalCase> cases = {
-      {"no engine, no Python, outside Applications", false, false, std::nullopt, false},
-      {"no engine, no Python, allowed anywhere", false, false, "1", false},
-      {"Python present, outside Applications", false, true, std::nullopt, true},
-      {"engine present, outside Applications", true, false, std::nullopt, true},
-      // Which values lift the location rule is the placement test's table.
-      {"anything but 1 keeps the location rule", true, false, "true", true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::filesystem::remove_all(env.sandbox.path("Copy"));
-    std::filesystem::remove_all(pythons.home());
-    std::filesystem::create_directories(pythons.home());
-    env.host.env.erase("KESTROVA_ALLOW_ANYWHERE");
-    if (c.allowAnywhere) {
-      env.host.env["KESTROVA_ALLOW_ANYWHERE"] = *c.allowAnywhere;
-    }
-    placeBundle("Copy", c.engineExecutable);
-    if (c.python) {
-      makeExecutable(python(1));
-      runner.answer(probeLine(1), {0, "ok"});
-    }
-    const auto message = Agent::install();
-    const std::string location = "Kestrova is running from " + env.host.bundle +
-                                 ". Please drag it to the Applications folder first, then open "
-                                 "it from there.";
-    EXPECT_EQ(message, c.locationMessage ? location : kPythonMessage);
-    EXPECT_EQ(launchctlCalls(), 0U);
-    EXPECT_FALSE(std::filesystem::exists(plistPath()));
-    // The two folders are made before anything is decided.
-    EXPECT_TRUE(env.sandbox.exists("Library/Application Support/Kestrova/logs"));
-    EXPECT_TRUE(env.sandbox.exists("Library/LaunchAgents"));
-  }
-}
-
-TEST_F(AgentTest, AFailedWriteIsReportedLeavesLaunchdAloneAndNoTemporaryFile) {
-  placeAllowedBundle();
-  // Where the folder should be stands a file.
-  const std::string folder = env.sandbox.write("Library/LaunchAgents", "not a folder");
-  EXPECT_EQ(Agent::install(), "Could not write the startup file: Not a directory");
-  std::filesystem::remove(folder);
-  // Where the file should be stands a folder: the rename fails once the temporary is written.
-  std::filesystem::create_directories(plistPath() + "/occupied");
+  placeBundle(true, true);
+  fs::create_directories(env.sandbox.path(kAgentFile + "/occupied"));
   EXPECT_EQ(Agent::install(), "Could not write the startup file: Is a directory");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
-                          std::filesystem::directory_iterator()),
-            1);
-  EXPECT_EQ(launchctlCalls(), 0U);
+  EXPECT_EQ(runner.countStartingWith(kLaunchctl), 0U);
 }
 
-// The load attempts: how launchctl answers, and what install() makes of it.
-struct LoadCase {
-  const char* name;
-  std::vector<ShellResult> prints;
-  std::vector<ShellResult> bootstraps;
-  std::optional<std::string> result;
-  std::size_t bootstrapCalls;
-  std::size_t printCalls;
-  double slept;
-  std::vector<std::string> order = {};  // when given, every call in order (b/p/B: bootout,
-                                        // print, bootstrap)
-};
+// launchctl calls spelled one letter each: b bootout, p print, B bootstrap (nothing else is run).
+std::string letters(const std::vector<std::string>& calls) {
+  std::string spelled;
+  for (const auto& call : calls) spelled += call == kPrint ? 'p' : call == kBootout ? 'b' : 'B';
+  return spelled;
+}
 
-TEST_F(AgentTest, LoadAttempts) {
-  const std::string resources = placeAllowedBundle();
-  const std::vector<LoadCase> cases = {
-      {"responsive launchd: no sleep at all",
-       {kMissing, kFound},
-       {kSuccess},
-       std::nullopt,
-       1,
-       2,
-       0.0},
-      {"loaded before: unload, wait until gone, then load",
-       {kFound, kMissing, kFound},
-       {kSuccess},
-       std::nullopt,
-       1,
-       3,
-       0.15,
-       {"b", "p", "p", "B", "p"}},
-      {"accepted but never shown: the next attempt follows",
-       concat({{kMissing}, ScriptedRunner::times(20, kMissing), {kFound}}),
-       {kSuccess},
-       std::nullopt,
-       2,
-       22,
-       3.5},
-      {"already bootstrapped is waited for like a success",
-       {kMissing, kMissing, kFound},
-       {kAlready},
-       std::nullopt,
-       1,
-       3,
-       0.15},
-      {"three refusals but the last query finds it",
-       {kMissing, kFound},
-       {kIoError},
-       std::nullopt,
-       3,
-       2,
-       1.0},
-      {"three refusals: the last attempt's output is quoted",
-       {kMissing},
-       {{5, "first"}, {5, "second"}, {5, "  Bootstrap failed: 5: Input/output error\n\n"}},
-       kBareStartMessage + " launchctl said: Bootstrap failed: 5: Input/output error",
-       3,
-       2,
-       1.0},
-      {"empty output gives the bare message",
-       {kMissing},
-       {{5, "first"}, {1, " \n\t \n"}},
-       kBareStartMessage,
-       3,
-       2,
-       1.0},
-      {"launchctl missing",
-       {{-1, "launch failed: No such file or directory"}},
-       {{-1, "launch failed: No such file or directory"}},
-       kBareStartMessage + " launchctl said: launch failed: No such file or directory",
-       3,
-       2,
-       1.0},
-      {"worst case: every wait runs out",
-       concat({ScriptedRunner::times(20, kFound), {kMissing}}),
-       {kSuccess},
-       kBareStartMessage,
-       3,
-       81,
-       13.0},
+// launchd shows the service for twenty queries, then answers `after` from then on.
+std::vector<ShellResult> shownTwentyTimesThen(const ShellResult& after) {
+  auto prints = ScriptedRunner::times(20, kOk);
+  prints.push_back(after);
+  return prints;
+}
+
+// The messages for three refusals (the last output quoted, or none) are the controller tests'.
+TEST_F(AgentTest, LoadAttemptsAndTheirWaits) {
+  placeBundle(true, true);
+  const ShellResult &no = kUnknownService, &yes = kOk;
+  const std::string p20(20, 'p');
+  const struct {
+    std::vector<ShellResult> prints, bootstraps;
+    std::optional<std::string> result;
+    std::string calls;
+    double slept;
+  } cases[] = {
+      {{no, yes}, {yes}, {}, "bpBp", 0},          // a responsive launchd: no pause at all
+      {{yes, no, yes}, {yes}, {}, "bppBp", .15},  // loaded before: gone first, then loaded
+      {{no, no, yes}, {{5, "x already bootstrapped"}}, {}, "bpBpp", .15},  // waited for
+      {{no, yes}, {kIoError}, {}, "bpBBBp", 1},  // refused three times, yet there after all
+      {shownTwentyTimesThen(no),
+       {yes},
+       kNoStart,
+       "b" + p20 + "B" + p20 + "B" + p20 + "B" + p20 + "p",
+       13},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.calls);
     ScriptedRunner script;
     TestPlatform local{Tools{}, &script};
     local.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";
-    local.host.resources = resources;
-    const std::string bootstrap = kLaunchctl + " bootstrap gui/501 " + local.sandbox.home() +
-                                  "/Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
-    script.answer(kBootout, kSuccess);
+    local.host.resources = env.host.resources;
+    script.answer(kBootout, kOk);
     script.answer(kPrint, c.prints);
-    script.answer(bootstrap, c.bootstraps);
-
+    script.answer(kLaunchctl + " bootstrap gui/501 " + local.sandbox.path(kAgentFile),
+                  c.bootstraps);
     EXPECT_EQ(Agent::install(), c.result);
-    EXPECT_EQ(script.count(bootstrap), c.bootstrapCalls);
-    EXPECT_EQ(script.count(kPrint), c.printCalls);
-    EXPECT_EQ(script.count(kBootout), 1U);
-    // Nothing else is run: the worst case is 85 launchctl invocations in all.
-    EXPECT_EQ(script.calls().size(), c.bootstrapCalls + c.printCalls + 1);
-    EXPECT_NEAR(local.host.sleptSeconds(), c.slept, 1e-9);
-    if (!c.order.empty()) {
-      std::vector<std::string> order;
-      for (const std::string& call : script.calls()) {
-        order.emplace_back(call == kBootout ? "b" : call == kPrint ? "p" : "B");
-      }
-      EXPECT_EQ(order, c.order);
-    }
-  }
-}
-
-// stop(): how long launchd keeps showing the service, and the answer.
-struct StopCase {
-  const char* name;
-  std::vector<ShellResult> prints;
-  bool stopped;
-  std::size_t printCalls;
-  double slept;
-};
-
-TEST_F(AgentTest, Stop) {
-  const std::vector<StopCase> cases = {
-      {"not loaded: one query, no sleep", {kMissing}, true, 1, 0.0},
-      {"gone after a moment", {kFound, kFound, kMissing}, true, 3, 0.3},
-      {"gone just after the last check", concat({ScriptedRunner::times(20, kFound), {kMissing}}),
-       true, 21, 3.0},
-      {"still there", {kFound}, false, 21, 3.0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScriptedRunner script;
-    TestPlatform local{Tools{}, &script};
-    script.answer(kBootout, kSuccess);
-    script.answer(kPrint, c.prints);
-    EXPECT_EQ(Agent::stop(), c.stopped);
-    EXPECT_EQ(script.calls().front(), kBootout);
-    EXPECT_EQ(script.count(kPrint), c.printCalls);
+    EXPECT_EQ(letters(script.calls()), c.calls);
     EXPECT_NEAR(local.host.sleptSeconds(), c.slept, 1e-9);
   }
 }
 
-TEST_F(AgentTest, IsLoadedRestartAndUninstallSpeakToTheServiceOfThisUser) {
-  env.host.uid = 502;
-  const std::string service = "gui/502/com.talmiro.kestrova.engine";
-  runner.answer(kLaunchctl + " print " + service, {kFound, {113, "Could not find service"}});
-  EXPECT_TRUE(Agent::isLoaded());
-  EXPECT_FALSE(Agent::isLoaded());
-
-  runner.clearCalls();
-  Agent::restart();
-  EXPECT_EQ(runner.calls(), std::vector<std::string>{kLaunchctl + " kickstart -k " + service});
-
-  runner.clearCalls();
-  const std::string path =
-      env.sandbox.write("Library/LaunchAgents/com.talmiro.kestrova.engine.plist", "x");
-  Agent::uninstall();
-  EXPECT_EQ(runner.calls(), std::vector<std::string>{kLaunchctl + " bootout " + service});
-  EXPECT_FALSE(std::filesystem::exists(path));
-  Agent::uninstall();  // nothing left to delete: still quiet
-  EXPECT_EQ(runner.count(kLaunchctl + " bootout " + service), 2U);
+// Twenty checks 150 ms apart; a service gone just after the last one still counts as stopped.
+TEST_F(AgentTest, StopAsksOnceMoreAfterItsWait) {
+  runner.answer(kPrint, shownTwentyTimesThen(kUnknownService));
+  EXPECT_TRUE(Agent::stop());
+  EXPECT_EQ(letters(runner.calls()), "b" + std::string(21, 'p'));
+  EXPECT_NEAR(env.host.sleptSeconds(), 3, 1e-9);
 }
 
-// isStale: what the installed file says, against this copy's engine.
-struct StaleCase {
-  const char* name;
-  bool engineExecutable;
-  std::optional<std::string> fileText;  // absent: no file
-  bool stale;
-};
-
-TEST_F(AgentTest, IsStale) {
-  const std::string resources = placeBundle("Copy", false);
-  const std::string executable = resources + "/engine/runtime/kestrova-engine";
+// What the installed file names, against this copy's engine; launchd is never asked.
+TEST_F(AgentTest, StaleMeansTheReadableFileDoesNotNameThisCopysEngine) {
+  const std::string resources = placeBundle(false, false);
+  const std::string engine = resources + "/engine/runtime/kestrova-engine";
   const std::string script = resources + "/engine/kestrova.py";
-  const std::string other = "/Applications/Old/Kestrova.app/Contents/Resources/engine/kestrova.py";
-  const std::vector<StaleCase> cases = {
-      {"no file", true, std::nullopt, false},
-      {"names this copy's executable", true, "<string>" + executable + "</string>", false},
-      {"mentions it anywhere, whatever else differs", true,
-       "<!-- label com.example.other -->" + executable + " trailing", false},
-      {"names another copy", true, "<string>" + other + "</string>", true},
-      {"names the script while the executable exists", true, "<string>" + script + "</string>",
-       true},
-      {"names the script, no executable", false, "<string>" + script + "</string>", false},
-      {"names the executable, which is gone", false, "<string>" + executable + "</string>", true},
-      {"not UTF-8 text", true, "<string>" + other + "\xff\xfe</string>", false},
-      {"empty file", true, "", true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::filesystem::remove(executable);
-    if (c.engineExecutable) {
-      makeExecutable(executable);
-    }
-    std::filesystem::remove(plistPath());
-    if (c.fileText) {
-      env.sandbox.write("Library/LaunchAgents/com.talmiro.kestrova.engine.plist", *c.fileText);
-    }
-    EXPECT_EQ(Agent::isStale(), c.stale);
+  const std::string other = "/Applications/Old/K.app/Contents/Resources/engine/kestrova.py";
+  // Each case: whether this copy's engine exists, the file's text (none: no file), stale.
+  for (const auto& [engineExists, file, stale] :
+       {std::tuple<bool, std::optional<std::string>, bool>{true, std::nullopt, false},
+        {true, "<!-- anything -->" + engine + " around it", false},
+        {true, other, true},
+        {true, script, true},
+        {false, script, false},
+        {false, engine, true},
+        {true, other + "\xff", false}}) {  // not UTF-8: unreadable, so left alone
+    fs::remove(engine);
+    if (engineExists) makeExecutable(engine);
+    fs::remove(env.sandbox.path(kAgentFile));
+    if (file) env.sandbox.write(kAgentFile, *file);
+    EXPECT_EQ(Agent::isStale(), stale) << file.value_or("no file");
   }
-  std::filesystem::remove(plistPath());
-  std::filesystem::create_directories(plistPath());
+  fs::remove(env.sandbox.path(kAgentFile));
+  fs::create_directories(env.sandbox.path(kAgentFile));
   EXPECT_FALSE(Agent::isStale()) << "a folder where the file should be cannot be read";
-  EXPECT_EQ(launchctlCalls(), 0U);
+  EXPECT_EQ(runner.countStartingWith(kLaunchctl), 0U);
 }
 
-// Outside Applications a stale file is left alone; inside, it is repointed (and said so in the
-// system log) even when the reinstallation then fails, and then it is no longer stale.
-TEST_F(AgentTest, RepairIfStale) {
-  const std::string resources = placeBundle("Copy", true);
-  const std::string stale =
-      "<string>/Applications/Kestrova.app/Contents/Resources/engine/"
-      "runtime/kestrova-engine</string>";
-  env.sandbox.write("Library/LaunchAgents/com.talmiro.kestrova.engine.plist", stale);
-  ASSERT_TRUE(Agent::isStale());
+// Outside Applications a stale file is left alone; inside, it is repointed and said so in the
+// system log, even when the reinstallation then fails.
+TEST_F(AgentTest, RepairIfStaleOnlyFromApplications) {
+  const std::string resources = placeBundle(true, false);
+  env.sandbox.write(kAgentFile, "<string>/Applications/Kestrova.app</string>");
   EXPECT_FALSE(Agent::repairIfStale().attempted);
-  EXPECT_EQ(env.sandbox.read("Library/LaunchAgents/com.talmiro.kestrova.engine.plist"), stale);
-  EXPECT_EQ(launchctlCalls(), 0U);
-  EXPECT_TRUE(env.host.logLines().empty());
-
+  EXPECT_EQ(runner.countStartingWith(kLaunchctl), 0U);
   env.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";
-  runner.answer(kPrint, kMissing);
+  runner.answer(kPrint, kUnknownService);
   runner.answer(bootstrapLine(), kIoError);
-  EXPECT_TRUE(Agent::repairIfStale().attempted);
-  EXPECT_EQ(env.host.logLines(),
-            std::vector<std::string>{"Kestrova: startup agent points elsewhere \u2014 repointing "
-                                     "to " +
-                                     resources + "/engine/kestrova.py"});
-  EXPECT_EQ(runner.count(bootstrapLine()), 3U);
-  EXPECT_FALSE(Agent::isStale());
-
-  runner.clearCalls();
-  EXPECT_FALSE(Agent::repairIfStale().attempted);
-  EXPECT_EQ(launchctlCalls(), 0U);
+  const Agent::Repair repair = Agent::repairIfStale();
+  EXPECT_TRUE(repair.attempted);
+  EXPECT_TRUE(repair.failure);
+  EXPECT_EQ(env.host.logLines(), std::vector<std::string>{"Kestrova: startup agent points "
+                                                          "elsewhere \u2014 repointing to " +
+                                                          resources + "/engine/kestrova.py"});
 }
 
 }  // namespace
-}  // namespace kestrova
+}  // namespace kestrova::testing

@@ -1,3 +1,5 @@
+// The dashboard window: one per app life, reloads while the engine comes up, and the page's own
+// alerts, confirms and prompts as modal alerts.
 #include "app/dashboard/dashboard_window.h"
 
 #include <gtest/gtest.h>
@@ -7,108 +9,56 @@
 
 #include "tests/support/test_platform.h"
 
-namespace kestrova {
+namespace kestrova::testing {
 namespace {
-
-using testing::FakeWebWindow;
-using testing::ScriptedAnswer;
-using testing::TestPlatform;
 
 ScriptedAnswer answerWith(int response, std::optional<std::string> text = std::nullopt) {
   return ScriptedAnswer{response, std::move(text), 0};
 }
 
-const std::string kDefaultDashboard = "http://127.0.0.1:8787/";
-
 class DashboardWindowTest : public ::testing::Test {
  protected:
-  FakeWebWindow& window() {
-    EXPECT_NE(platform.ui.webWindow, nullptr);
-    return *platform.ui.webWindow;
-  }
-
-  // Plays the web view for `seconds` of virtual time: every load that starts fails while the
-  // engine is down (before `upAt`) and finishes once it is up.
-  void serveLoads(double seconds, double upAt) {
-    std::size_t answered = 0;
-    const double end = platform.loop.now() + seconds;
-    while (platform.loop.now() < end) {
-      while (answered < window().loads.size()) {
-        ++answered;
-        if (platform.loop.now() < upAt) {
-          window().delegate.didFailProvisionalLoad();
-        } else {
-          window().delegate.didFinishLoad();
-        }
-      }
-      platform.loop.advance(0.25);
-    }
-  }
+  FakeWebWindow& window() { return *platform.ui.webWindow; }
 
   TestPlatform platform;
   std::shared_ptr<DashboardWindow> dashboard = DashboardWindow::create();
 };
 
-// One window for the app's life: the first show creates and loads it, later ones (also after
-// it was closed) only bring it forward.
-TEST_F(DashboardWindowTest, FirstShowCreatesAndLoadsLaterShowsOnlyBringItForward) {
-  EXPECT_FALSE(dashboard->created());
-  dashboard->show();
-  ASSERT_EQ(platform.ui.webWindowSpecs.size(), 1u);
-  const WebWindowSpec& shape = platform.ui.webWindowSpecs[0];
-  EXPECT_EQ(shape.width, 1040);
-  EXPECT_EQ(shape.height, 760);
-  EXPECT_EQ(shape.title, "Kestrova");
-  EXPECT_EQ(shape.autosaveName, "KestrovaDashboard");
-  EXPECT_EQ(window().loads, std::vector<std::string>{kDefaultDashboard});
-  EXPECT_EQ(window().broughtToFront, 1);
-  EXPECT_EQ(platform.ui.activations, 1);
-
-  window().delegate.didFinishLoad();
-  window().visible = false;  // closed: ordered out, kept
-  dashboard->show();
-  dashboard->show();
-  EXPECT_EQ(platform.ui.webWindowSpecs.size(), 1u);
-  EXPECT_EQ(window().loads.size(), 1u);
-  EXPECT_EQ(window().broughtToFront, 3);
-  EXPECT_TRUE(window().visible);
-  EXPECT_EQ(platform.ui.activations, 3);
+// Every load that starts before the engine is up fails; each failure is retried a second later,
+// at most twenty times, and a finished load clears the count.
+TEST_F(DashboardWindowTest, FailedLoadsAreRetriedTwentyTimesAtMost) {
+  for (const auto& [upAt, loads] : {std::pair{5.0, 6u}, {1e9, 21u}}) {
+    TestPlatform local;
+    auto page = DashboardWindow::create();
+    page->show();
+    std::size_t answered = 0;
+    while (local.loop.now() < 60) {
+      for (; answered < local.ui.webWindow->loads.size(); ++answered) {
+        auto& delegate = local.ui.webWindow->delegate;
+        local.loop.now() < upAt ? delegate.didFailProvisionalLoad() : delegate.didFinishLoad();
+      }
+      local.loop.advance(0.25);
+    }
+    EXPECT_EQ(local.ui.webWindow->loads.size(), loads);
+    EXPECT_EQ(page->retries(), upAt < 60 ? 0 : 20);
+    EXPECT_EQ(local.loop.pendingTimers(), 0u);
+  }
 }
 
-TEST_F(DashboardWindowTest, EngineDownForGoodGetsExactlyTwentyOneAttempts) {
+// The first show creates the window and loads the root, a later one does not; a retry reloads
+// the root at the current port.
+TEST_F(DashboardWindowTest, ARetryReloadsTheRootAtTheCurrentPortUnlessTheWindowObjectIsGone) {
   dashboard->show();
-  serveLoads(60, /*upAt=*/1e9);
-  EXPECT_EQ(window().loads.size(), 21u);
-  EXPECT_EQ(dashboard->retries(), 20);
-  EXPECT_EQ(platform.loop.pendingTimers(), 0u);
-  // Reopening after giving up does not start another load either.
-  dashboard->show();
-  EXPECT_EQ(window().loads.size(), 21u);
-}
-
-TEST_F(DashboardWindowTest, EngineUpAfterFiveSecondsShowsThePageAndClearsTheCounter) {
-  dashboard->show();
-  serveLoads(30, /*upAt=*/5.0);
-  // Loads at 0, 1, 2, 3 and 4 s fail; the one at 5 s finishes.
-  EXPECT_EQ(window().loads.size(), 6u);
-  EXPECT_EQ(dashboard->retries(), 0);
-  EXPECT_EQ(platform.loop.pendingTimers(), 0u);
-}
-
-TEST_F(DashboardWindowTest, RetryWaitsOneSecondAndReloadsTheRootAtTheCurrentPort) {
-  dashboard->show();
+  dashboard->show();  // a later show only brings the window forward
+  EXPECT_EQ(platform.ui.activations, 2);
   window().delegate.didFailProvisionalLoad();
   platform.sandbox.write("Library/Application Support/Kestrova/config.json", R"({"port": 9000})");
-  platform.loop.advance(0.9);
+  platform.loop.advance(0.99);
   EXPECT_EQ(window().loads.size(), 1u);
-  platform.loop.advance(0.1);
+  platform.loop.advance(0.01);
   EXPECT_EQ(window().loads,
-            (std::vector<std::string>{kDefaultDashboard, "http://127.0.0.1:9000/"}));
-  EXPECT_EQ(dashboard->retries(), 1);
-}
+            (std::vector<std::string>{"http://127.0.0.1:8787/", "http://127.0.0.1:9000/"}));
 
-TEST_F(DashboardWindowTest, PendingReloadIsDroppedWithTheWindowObject) {
-  dashboard->show();
   window().delegate.didFailProvisionalLoad();
   const std::weak_ptr<DashboardWindow> watch = dashboard;
   dashboard.reset();
@@ -116,46 +66,25 @@ TEST_F(DashboardWindowTest, PendingReloadIsDroppedWithTheWindowObject) {
   platform.loop.advance(2.0);    // and, when due, finds it gone
 }
 
-TEST_F(DashboardWindowTest, PromptFieldIsMaskedWhenItAsksForAPassword) {
-  struct Case {
-    std::string prompt;
-    bool masked;
-  };
-  const std::vector<Case> cases = {
-      {"Enter your password", true}, {"PASSWORD", true},   {"New PassWord for the stream", true},
-      {"Channel name", false},       {"pass word", false}, {"", false},
-  };
-  dashboard->show();
-  for (const Case& c : cases) {
-    (void)window().delegate.runPromptPanel(c.prompt, "preset");
-    EXPECT_EQ(platform.ui.alerts.back(),
-              (AlertSpec{c.prompt, "", {"OK", "Cancel"}, AlertField{"preset", c.masked, 260, 24}}))
-        << c.prompt;
-  }
-}
-
-// The page's alert, confirm and prompt become modal alerts, and their answers go back to it.
+// A prompt that asks for a password (any case) gets a masked field.
 TEST_F(DashboardWindowTest, PagePanelsAnswerFromTheModalAlerts) {
   dashboard->show();
   window().delegate.runAlertPanel("Saved.");
-  EXPECT_EQ(platform.ui.alerts.back(), (AlertSpec{"Saved.", "", {"OK"}, std::nullopt}));
-
   platform.ui.answers = {answerWith(kAlertFirstButton), answerWith(kAlertFirstButton + 1)};
   EXPECT_TRUE(window().delegate.runConfirmPanel("Delete it?"));
-  EXPECT_EQ(platform.ui.alerts.back(),
-            (AlertSpec{"Delete it?", "", {"OK", "Cancel"}, std::nullopt}));
   EXPECT_FALSE(window().delegate.runConfirmPanel("Delete it?"));
-
   platform.ui.answers = {answerWith(kAlertFirstButton, "typed"),
-                         answerWith(kAlertFirstButton, std::nullopt),
                          answerWith(kAlertFirstButton + 1, "typed")};
-  EXPECT_EQ(window().delegate.runPromptPanel("Name?", "default"), "typed");
-  EXPECT_EQ(window().delegate.runPromptPanel("Name?", "default"), "default");
-  EXPECT_EQ(window().delegate.runPromptPanel("Name?", "default"), std::nullopt);
-  (void)window().delegate.runPromptPanel("Name?", "");
-  EXPECT_EQ(platform.ui.alerts.back().field->text, "");
-  EXPECT_EQ(platform.ui.alerts.size(), 7u);
+  EXPECT_EQ(window().delegate.runPromptPanel("New PassWord", "pre"), "typed");
+  EXPECT_EQ(window().delegate.runPromptPanel("pass word", ""), std::nullopt);
+  const auto& shown = platform.ui.alerts;
+  ASSERT_EQ(shown.size(), 5u);
+  EXPECT_EQ(shown[0], (AlertSpec{"Saved.", "", {"OK"}, std::nullopt}));
+  EXPECT_EQ(shown[1], (AlertSpec{"Delete it?", "", {"OK", "Cancel"}, std::nullopt}));
+  EXPECT_EQ(shown[3],
+            (AlertSpec{"New PassWord", "", {"OK", "Cancel"}, AlertField{"pre", true, 260, 24}}));
+  EXPECT_EQ(shown[4].field, (AlertField{"", false, 260, 24}));
 }
 
 }  // namespace
-}  // namespace kestrova
+}  // namespace kestrova::testing
