@@ -49,29 +49,26 @@ std::string whatIsAt(const fs::path& where) {
   return found == kOld ? "old" : found == kNew ? "new" : "partial";
 }
 
-// A wrapper that runs the stand-in tool, or fails (after `before`) where `test` holds.
-std::string failing(const std::string& tool, const std::string& test,
-                    const std::string& before = "") {
-  return "#!/bin/sh\n[ " + test + " ] && { " + before + "exit 1; }; exec " + KESTROVA_STANDINS_DIR +
-         "/" + tool + " \"$@\"\n";
+// The stand-in tool, or a failure where `test` holds; ditto's failure is a copy cut short, which
+// leaves the new Info.plist only.
+std::string failing(const std::string& tool, const std::string& test) {
+  const std::string cutShort =
+      "mkdir -p \"$2/Contents\"; cp \"$1/Contents/Info.plist\" \"$2/Contents/\"; ";
+  return "#!/bin/sh\n[ " + test + " ] && { " + (tool == "ditto" ? cutShort : "") +
+         "exit 1; }; exec " + KESTROVA_STANDINS_DIR + "/" + tool + " \"$@\"\n";
 }
-// What a copy cut short leaves: the new Info.plist only.
-const std::string kCutShort =
-    "mkdir -p \"$2/Contents\"; cp \"$1/Contents/Info.plist\" \"$2/Contents/\"; ";
 
 struct Outcome {
-  int exitStatus;        // 128 + 9 when killed
-  std::string app;       // whatIsAt the bundle's path
-  std::string backup;    // whatIsAt .Kestrova-previous
-  std::string incoming;  // whatIsAt .Kestrova-incoming
+  int exitStatus;                     // 128 + 9 when killed
+  std::string app, backup, incoming;  // whatIsAt the path, .Kestrova-previous, .Kestrova-incoming
 };
 
 // One update in a fresh sandbox: the old bundle installed, a verified image of the new one (or of
 // a folder without it) in the updates folder, the helper written by the app and ready to run.
 class Swap {
  public:
-  Swap(const std::string& tool, const std::string& wrapper, bool imageHoldsTheApp = true)
-      : test(toolsWith(tool, wrapper)) {
+  Swap(const std::string& tool, const std::string& failWhere, bool imageHoldsTheApp = true)
+      : test(toolsWith(tool, failWhere)) {
     const auto place = [](const Tree& tree, const fs::path& root) {
       for (const auto& [relative, contents] : tree)
         writeFile(root / relative, contents, fs::perms(0755));
@@ -85,9 +82,7 @@ class Swap {
             .status,
         0);
     test.host.bundle = app;
-    ChildProcess gone([] {});  // a process that has ended: the helper does not wait
-    (void)gone.wait();
-    test.host.pid = gone.pid();
+    test.host.pid = 1 << 30;  // beyond any process id: the helper does not wait
     EXPECT_EQ(Updater::swapAndRelaunch(dmg), std::nullopt);
     // Sourced by the helper's bash before the script: counts its commands, traces them, and
     // kills its whole group before the one numbered KILL_AT.
@@ -125,11 +120,12 @@ class Swap {
   std::string dmg = Updater::imagePath("1.1.0");
 
  private:
-  Tools toolsWith(const std::string& tool, const std::string& wrapper) {
+  Tools toolsWith(const std::string& tool, const std::string& failWhere) {
     static const std::map<std::string, std::string Tools::*> kTools = {
         {"hdiutil", &Tools::hdiutil}, {"ditto", &Tools::ditto}, {"open", &Tools::open}};
     Tools tools = standinTools();
-    if (!tool.empty()) tools.*kTools.at(tool) = wrappers.write(tool, wrapper, fs::perms(0755));
+    if (!tool.empty())
+      tools.*kTools.at(tool) = wrappers.write(tool, failing(tool, failWhere), fs::perms(0755));
     return tools;
   }
 };
@@ -138,9 +134,9 @@ class Swap {
 // what is at the path (the two renames are lines 12 and 13).
 TEST(UpdateFaults, AKillBeforeAnyCommandLeavesABundleWholeAtItsPath) {
   for (const bool copyFails : {false, true}) {
-    const std::string wrapper = failing("ditto", copyFails ? "1" : "", kCutShort);
+    const std::string failWhere = copyFails ? "1" : "";
     const auto steps = [&] {
-      Swap swap("ditto", wrapper);
+      Swap swap("ditto", failWhere);
       (void)swap.run(0);
       return swap.lines();
     }();
@@ -148,7 +144,7 @@ TEST(UpdateFaults, AKillBeforeAnyCommandLeavesABundleWholeAtItsPath) {
     for (std::size_t k = 1; k <= steps.size(); ++k) {
       SCOPED_TRACE((copyFails ? "failed copy, killed before line " : "killed before line ") +
                    std::to_string(steps[k - 1]));
-      Swap swap("ditto", wrapper);
+      Swap swap("ditto", failWhere);
       const Outcome outcome = swap.run(static_cast<int>(k));
       EXPECT_EQ(outcome.exitStatus, 128 + 9);
       if (copyFails || steps[k - 1] <= 12) {
@@ -165,25 +161,22 @@ TEST(UpdateFaults, AKillBeforeAnyCommandLeavesABundleWholeAtItsPath) {
 // One row per way the helper recovers when a tool fails.
 TEST(UpdateFaults, EachFailureLeavesTheBundleWholeAtItsPathAndOpensWhatIsThere) {
   struct Row {
-    const char* name;
-    std::string tool, wrapper;
+    std::string tool, test;
     bool imageHoldsTheApp;
     int exitStatus;
-    const char* app;
-    const char* opened;
+    const char *app, *opened;
     bool imageKept;
   };
   const std::vector<Row> rows = {
-      {"attach fails", "hdiutil", failing("hdiutil", "\"$1\" = attach"), true, 1, "old", "", true},
-      {"copy cut short", "ditto", failing("ditto", "1", kCutShort), true, 0, "old", "old\n", false},
-      {"image without the app", "", "", false, 0, "old", "old\n", false},
-      {"detach fails", "hdiutil", failing("hdiutil", "\"$1\" = detach"), true, 0, "new", "new\n",
-       false},
-      {"open fails", "open", failing("open", "1"), true, 1, "new", "", false},
+      {"hdiutil", "\"$1\" = attach", true, 1, "old", "", true},
+      {"ditto", "1", true, 0, "old", "old\n", false},
+      {"", "", false, 0, "old", "old\n", false},  // an image without the app: its copy fails
+      {"hdiutil", "\"$1\" = detach", true, 0, "new", "new\n", false},
+      {"open", "1", true, 1, "new", "", false},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    Swap swap(row.tool, row.wrapper, row.imageHoldsTheApp);
+    SCOPED_TRACE(row.tool + " failing where " + row.test);
+    Swap swap(row.tool, row.test, row.imageHoldsTheApp);
     const Outcome outcome = swap.run(0);
     const std::string log = readFile(Updater::helperLogPath());
     EXPECT_EQ(outcome.exitStatus, row.exitStatus) << log;
