@@ -81,20 +81,16 @@ TEST_F(AgentSystemTest, InstallRestartReinstallStopPowerCutLoginAndUninstall) {
 // Another copy finds the agent stale and repoints it; a killed engine comes back after the
 // throttle (10 s, counted from the previous start).
 TEST_F(AgentSystemTest, AnotherCopyRepointsTheAgentAndAKilledEngineComesBackAfterTheThrottle) {
-  const std::string first = env.host.bundle;
   (void)install();
   useCopy(placeCopy("Elsewhere"));
   EXPECT_TRUE(Agent::isStale());
   EXPECT_TRUE(Agent::repairIfStale());
   EXPECT_FALSE(Agent::isStale());
   const pid_t engine = engineReplacing(0);
-  EXPECT_EQ(env.host.logLines().size(), 1U);
 
   ::kill(engine, SIGKILL);
   (void)engineReplacing(engine, 25);
   EXPECT_NE(shell(launchctl(), {"print", service()}).output.find("runs = 2"), std::string::npos);
-  useCopy(first);
-  EXPECT_TRUE(Agent::isStale());
 }
 
 }  // namespace
