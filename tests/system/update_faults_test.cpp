@@ -28,14 +28,11 @@ namespace fs = std::filesystem;
 using Tree = std::map<std::string, std::string>;  // relative path -> contents
 
 // A small bundle of one version: Info.plist, the executable (which records that it was opened)
-// and a few resources, so that a copy cut short is told apart from a whole one.
+// and a resource, so that a copy cut short is told apart from a whole one.
 Tree bundleOf(const std::string& version) {
-  Tree tree{{"Contents/Info.plist", "<plist><string>" + version + "</string></plist>\n"},
-            {"Contents/MacOS/Kestrova", "#!/bin/sh\necho " + version + " >> \"$HOME/opened\"\n"}};
-  for (const char* name : {"engine/runtime/kestrova-engine", "engine/app.py", "inkslab", "icon"}) {
-    tree[std::string("Contents/Resources/") + name] = name + (" of " + version);
-  }
-  return tree;
+  return {{"Contents/Info.plist", "<plist><string>" + version + "</string></plist>\n"},
+          {"Contents/MacOS/Kestrova", "#!/bin/sh\necho " + version + " >> \"$HOME/opened\"\n"},
+          {"Contents/Resources/engine/runtime/kestrova-engine", "the engine of " + version}};
 }
 const Tree kOld = bundleOf("old"), kNew = bundleOf("new");
 
