@@ -7,6 +7,7 @@
 
 #include "app/engine/agent.h"
 #include "app/engine/shell.h"
+#include "app/engine/status_request.h"
 #include "tests/support/standin_machine.h"
 
 namespace kestrova::testing {
@@ -16,30 +17,30 @@ const std::string kAgentFile = "Library/LaunchAgents/com.talmiro.kestrova.engine
 
 class AgentSystemTest : public ::testing::Test, protected StandinMachine {
  protected:
-  // Installs and waits for the engine to answer; its pid.
-  pid_t installAndAnswer() {
-    EXPECT_EQ(Agent::install(), std::nullopt);
-    EXPECT_TRUE(eventually([&] { return engineAnswers(); }));
-    const auto engine = enginePid();
-    EXPECT_TRUE(engine);
-    return engine.value_or(0);
-  }
-  // Waits until another engine process than `old` answers; its pid.
-  pid_t replacementOf(pid_t old, double limitSeconds = 15) {
+  // Waits until an engine other than `old` answers, run from this copy; its pid.
+  pid_t engineReplacing(pid_t old, double limitSeconds = 15) {
     std::optional<pid_t> now;
     EXPECT_TRUE(eventually([&] { return (now = enginePid()) && *now != old && engineAnswers(); },
                            limitSeconds));
     EXPECT_FALSE(processRunning(old));
+    EXPECT_EQ(executableOf(now.value_or(0)),
+              *env.host.resources + "/engine/runtime/kestrova-engine");
     return now.value_or(0);
+  }
+  pid_t install(pid_t old = 0) {
+    EXPECT_EQ(Agent::install(), std::nullopt);
+    return engineReplacing(old);
   }
 };
 
-// The whole life of the agent as the menu drives it, each step checked against the processes.
-TEST_F(AgentSystemTest, InstallRestartStopInstallAgainAndUninstall) {
-  pid_t engine = installAndAnswer();
+// The whole life of the agent as the menu drives it, from a copy whose path the file must escape
+// (and still recognise as its own), each step checked against the processes.
+TEST_F(AgentSystemTest, InstallRestartReinstallStopPowerCutLoginAndUninstall) {
+  useCopy(placeCopy("R&D <Apps>"));
+  pid_t engine = install();
   EXPECT_TRUE(Agent::isLoaded());
   EXPECT_FALSE(Agent::isStale());
-  EXPECT_EQ(executableOf(engine), *env.host.resources + "/engine/runtime/kestrova-engine");
+  EXPECT_FALSE(Agent::repairIfStale().attempted);
   // The engine was told where its resources are, and its output went to the log folder.
   EXPECT_NE(env.sandbox.read("Library/Application Support/Kestrova/logs/stream.log")
                 .find("resources " + *env.host.resources + "/engine"),
@@ -47,21 +48,28 @@ TEST_F(AgentSystemTest, InstallRestartStopInstallAgainAndUninstall) {
   EXPECT_TRUE(env.sandbox.exists("Library/Application Support/Kestrova/logs/agent.out"));
 
   Agent::restart();
-  engine = replacementOf(engine);
+  engine = engineReplacing(engine);
+  engine = install(engine);  // over a loaded service: its engine is replaced too
 
-  // Installing over a loaded service replaces its engine too.
-  const pid_t reinstalled = installAndAnswer();
-  EXPECT_NE(reinstalled, engine);
-  EXPECT_FALSE(processRunning(engine));
-
+  // Stopping finishes within the agent's wait even right after a poll left an idle connection open.
+  bool polled = false;
+  requestStatus([&](const StatusReport&) { polled = true; });
+  ASSERT_TRUE(env.loop.runUntil([&] { return polled; }, std::chrono::seconds(5)));
   EXPECT_TRUE(Agent::stop());
   EXPECT_FALSE(Agent::isLoaded());
   EXPECT_FALSE(engineAnswers());
-  EXPECT_FALSE(processRunning(reinstalled));
+  EXPECT_FALSE(processRunning(engine));
   EXPECT_TRUE(env.sandbox.exists(kAgentFile));
+  engine = install();
 
-  engine = installAndAnswer();
+  // A power cut ends everything; the next login loads the agent from its file again.
+  EXPECT_EQ(shell(launchctl(), {"x-power-cut"}).status, 0);
+  EXPECT_FALSE(Agent::isLoaded());
+  EXPECT_FALSE(processRunning(engine));
+  EXPECT_EQ(shell(launchctl(), {"x-login-replay", "gui/" + std::to_string(env.host.uid)}).status,
+            0);
   EXPECT_TRUE(Agent::isLoaded());
+  engine = engineReplacing(engine);
 
   Agent::uninstall();
   EXPECT_FALSE(env.sandbox.exists(kAgentFile));
@@ -70,58 +78,19 @@ TEST_F(AgentSystemTest, InstallRestartStopInstallAgainAndUninstall) {
   EXPECT_FALSE(engineAnswers());
 }
 
-TEST_F(AgentSystemTest, AnotherCopyFindsTheAgentStaleAndRepointsIt) {
-  const std::string first = env.host.bundle;
-  (void)installAndAnswer();
-  const std::string second = placeCopy("Elsewhere");
-  useCopy(second);
+// Another copy finds the agent stale and repoints it; a killed engine comes back after the
+// throttle (10 s, counted from the previous start).
+TEST_F(AgentSystemTest, AnotherCopyRepointsTheAgentAndAKilledEngineComesBackAfterTheThrottle) {
+  (void)install();
+  useCopy(placeCopy("Elsewhere"));
   EXPECT_TRUE(Agent::isStale());
-
   EXPECT_TRUE(Agent::repairIfStale().attempted);
   EXPECT_FALSE(Agent::isStale());
-  ASSERT_TRUE(eventually([&] { return engineAnswers(); }));
-  const auto engine = enginePid();
-  ASSERT_TRUE(engine);
-  EXPECT_EQ(executableOf(*engine), second + "/Contents/Resources/engine/runtime/kestrova-engine");
-  ASSERT_EQ(env.host.logLines().size(), 1U);
+  const pid_t engine = engineReplacing(0);
 
-  useCopy(first);
-  EXPECT_TRUE(Agent::isStale());
-}
-
-// The file holds the path escaped; its own copy must still recognise it.
-TEST_F(AgentSystemTest, AResourcesPathWithAnAmpersandWorksAndIsNotStale) {
-  useCopy(placeCopy("R&D <Apps>"));
-  const pid_t engine = installAndAnswer();
-  EXPECT_FALSE(Agent::isStale());
-  EXPECT_FALSE(Agent::repairIfStale().attempted);
-  EXPECT_EQ(executableOf(engine), *env.host.resources + "/engine/runtime/kestrova-engine");
-}
-
-TEST_F(AgentSystemTest, AKilledEngineIsStartedAgainAfterTheThrottle) {
-  const pid_t engine = installAndAnswer();
   ::kill(engine, SIGKILL);
-  // The written ThrottleInterval is 10 s, counted from the previous start.
-  (void)replacementOf(engine, 25);
-  const ShellResult printed = shell(launchctl(), {"print", service()});
-  EXPECT_NE(printed.output.find("runs = 2"), std::string::npos) << printed.output;
-}
-
-TEST_F(AgentSystemTest, APowerCutAndTheNextLoginBringTheEngineBack) {
-  const pid_t engine = installAndAnswer();
-
-  const ShellResult cut = shell(launchctl(), {"x-power-cut"});
-  EXPECT_EQ(cut.status, 0) << cut.output;
-  EXPECT_FALSE(Agent::isLoaded());
-  EXPECT_FALSE(processRunning(engine));
-  EXPECT_FALSE(engineAnswers());
-  EXPECT_TRUE(env.sandbox.exists(kAgentFile));
-
-  const ShellResult login =
-      shell(launchctl(), {"x-login-replay", "gui/" + std::to_string(env.host.uid)});
-  EXPECT_EQ(login.status, 0) << login.output;
-  EXPECT_TRUE(Agent::isLoaded());
-  EXPECT_TRUE(eventually([&] { return engineAnswers(); }));
+  (void)engineReplacing(engine, 25);
+  EXPECT_NE(shell(launchctl(), {"print", service()}).output.find("runs = 2"), std::string::npos);
 }
 
 }  // namespace

@@ -4,24 +4,21 @@
 // verifies and installs it through the real helper. The reopened desktop program reports the new
 // version with its engine on air. The publisher's refusals are one table.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "app/engine/agent.h"
 #include "app/engine/shell.h"
 #include "app/platform/posix_host.h"
 #include "app/shell/app_delegate.h"
 #include "app/update/swap_and_relaunch.h"
-#include "tests/support/sandbox.h"
+#include "tests/support/child_process.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/standin_machine.h"
+#include "tests/system/desktop_program.h"
 
 namespace kestrova::testing {
 namespace {
@@ -39,43 +36,20 @@ std::string nextVersion() {
   return now.substr(0, dot) + std::to_string(std::stoi(now.substr(dot)) + 1);
 }
 
-// Runs one of the desktop program's actions over D-Bus, waiting for it or not.
-void activate(const std::string& action, bool wait = true) {
-  (void)shell("/bin/sh", {"-c",
-                          "/usr/bin/gdbus call --session --dest com.talmiro.kestrova "
-                          "--object-path /com/talmiro/kestrova --method "
-                          "org.gtk.Actions.Activate " +
-                              action + " '[]' '{}' >/dev/null 2>&1" + (wait ? "" : " &")});
-}
-
-// Runs at the end of a scope, however the test leaves it.
-struct AtEnd {
-  std::function<void()> run;
-  ~AtEnd() { run(); }
-};
-
 class Release : public ::testing::Test, protected StandinMachine {
  protected:
-  ShellResult publisher(const std::vector<std::string>& args) { return shell(kPublisher, args); }
-  ScopedEnv temporary{"TMPDIR", env.sandbox.path("")};
+  ScopedEnv temporary{"TMPDIR", env.sandbox.home()};
 };
 
 TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "the reopened program needs a display";
-  // The reopened program's session bus, state dump and placement come from our environment.
-  const auto bus =
-      shell("/usr/bin/dbus-daemon", {"--session", "--fork", "--print-address=1", "--print-pid=1"});
-  std::istringstream busLines(bus.output);
-  std::string address;
-  pid_t busPid = 0;
-  ASSERT_TRUE(busLines >> address >> busPid) << bus.output;
+  // The reopened program's session bus, state dump and placement come from our environment; it
+  // ends with its bus.
+  const std::string socket = env.sandbox.path("bus");
+  const ChildProcess bus(
+      {.argv = {"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + socket}});
   const std::string app = env.sandbox.path("Applications/Kestrova.app");
-  const AtEnd stop{[&] {
-    std::istringstream programs(shell("/usr/bin/pgrep", {"-f", app + "/Contents/MacOS/"}).output);
-    for (pid_t pid = 0; programs >> pid;) ::kill(pid, SIGTERM);
-    ::kill(busPid, SIGTERM);
-  }};
-  const ScopedEnv busEnv{"DBUS_SESSION_BUS_ADDRESS", address};
+  const ScopedEnv busEnv{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socket};
   const std::string dump = env.sandbox.path("state.json");
   const ScopedEnv dumpEnv{"KESTROVA_STATE_DUMP", dump}, anywhere{"KESTROVA_ALLOW_ANYWHERE", "1"},
       noBridge{"NO_AT_BRIDGE", "1"}, identity{"KESTROVA_SIGN_IDENTITY", kTeam};
@@ -97,78 +71,57 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
 
   const std::string version = nextVersion();
   const std::string out = env.sandbox.path("published");
-  const auto published = publisher({version, "--base-url", server.url("/"), "--out", out});
+  const auto published = shell(kPublisher, {version, "--base-url", server.url("/"), "--out", out});
   ASSERT_EQ(published.status, 0) << published.output;
-  EXPECT_NE(published.output.find("./dev release --verify " + server.url("/appcast.json")),
-            std::string::npos)
-      << published.output;
   const std::string image = "/Kestrova-" + version + ".dmg";
   // Not compressed on the way, as a disk image from a web server is not.
   server.on(
       "GET", image,
       LoopbackReply{.body = readFile(out + image), .contentType = "application/octet-stream"});
   server.on("GET", "/appcast.json", LoopbackReply{.body = readFile(out + "/appcast.json")});
-  const auto verified = publisher({"--verify", server.url("/appcast.json"), "--bundle", app});
+  const auto verified =
+      shell(kPublisher, {"--verify", server.url("/appcast.json"), "--bundle", app});
   ASSERT_EQ(verified.status, 0) << verified.output;
   EXPECT_NE(verified.output.find("signing team matches"), std::string::npos) << verified.output;
 
   // The running copy: its process is a stand-in the helper waits for.
-  const pid_t running = ::fork();
-  if (running == 0) {
-    ::execl("/bin/sleep", "sleep", "600", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
-  env.host.pid = running;
+  ChildProcess running({.argv = {"sleep", "600"}});
+  env.host.pid = running.pid();
   env.host.realSpawns = true;
   const auto delegate = AppDelegate::create();
   env.ui.answers.push_back(ScriptedAnswer{kAlertFirstButton, {}, 0});  // "Update Now"
   delegate->checkForUpdates();
   const bool spawned =
       env.loop.runUntil([&] { return !env.host.spawned().empty(); }, std::chrono::seconds(60));
-  ::kill(running, SIGKILL);
-  ::waitpid(running, nullptr, 0);
+  (void)running.stop(SIGKILL);
   ASSERT_TRUE(spawned) << env.ui.alerts.back().informative;
   EXPECT_EQ(env.ui.alerts[0].message, "Kestrova " + version + " is available");
   env.loop.advance(Updater::kTerminateDelay);
   EXPECT_TRUE(env.ui.terminated);
 
   // The reopened program: the new version, its agent loaded again, the engine on air.
-  const auto state = [&] {
-    fs::remove(dump);
-    activate("x-dump-state");
-    const json read = json::parse(readFile(dump), nullptr, false);
-    return read.is_object() ? read : json::object();
-  };
-  const json::json_pointer firstTitle("/statusItems/0/menu/0/title");
-  json seen;
-  EXPECT_TRUE(eventually(
-      [&] { return (seen = state()).value(firstTitle, "") == "Kestrova \u2014 ON AIR"; }, 90))
+  const json::json_pointer title("/statusItems/0/menu/0/title");
+  const json seen = stateOnce(
+      dump, [&](const json& s) { return s.value(title, "") == "Kestrova \u2014 ON AIR"; }, 90);
+  EXPECT_EQ(seen.value(title, ""), "Kestrova \u2014 ON AIR")
       << seen.dump(2)
       << readFile(env.sandbox.path("Library/Application Support/Kestrova/updates/update.log"));
   EXPECT_EQ(PosixHost(app).infoString("CFBundleShortVersionString"), version);
-  // Asked, it names its own version as the newest (the alert stays open until it is killed).
-  activate("checkForUpdates", false);
-  EXPECT_TRUE(
-      eventually([&] { return !(seen = state()).value("alerts", json::array()).empty(); }, 30))
-      << seen.dump(2);
-  EXPECT_EQ(seen["alerts"][0]["informative"], "Kestrova " + version + " is the newest version.");
+  // Asked, it names its own version as the newest (the alert stays open until the call is ended).
+  const ChildProcess asking({.argv = actionCall("checkForUpdates"), .stdoutPath = "/dev/null"});
+  const json alerts = stateOnce(
+      dump, [](const json& s) { return !s.value("alerts", json::array()).empty(); })["alerts"];
+  EXPECT_EQ(alerts[0]["informative"], "Kestrova " + version + " is the newest version.") << alerts;
 }
-
-struct Refusal {
-  std::vector<std::string> args;
-  std::string says;
-};
 
 TEST_F(Release, RefusesWhatNoStationWouldOfferOrReadAndLeavesNothingBehind) {
   const auto feed = [&](const std::string& version) {
-    return env.sandbox.write("previous-" + version + ".json",
-                             json{{"version", version},
-                                  {"url", "https://example.invalid/x.dmg"},
-                                  {"sha256", "00"},
-                                  {"published", 0}}
-                                 .dump());
+    return env.sandbox.write("previous-" + version,
+                             R"({"version": ")" + version +
+                                 R"(", "url": "https://example.invalid/x.dmg",
+                                                        "sha256": "00", "published": 0})");
   };
-  const std::vector<Refusal> table = {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> table = {
       {{"1.4", "--previous-feed", feed("1.4")},
        "1.4 is not newer than 1.4, the version of the previous feed, by the app's rule"},
       {{"2.0", "--previous-feed", feed("2.0-beta")},
@@ -179,16 +132,14 @@ TEST_F(Release, RefusesWhatNoStationWouldOfferOrReadAndLeavesNothingBehind) {
       {{"9.9.9", "--notes", env.sandbox.path("missing.txt")}, "missing.txt cannot be read"},
   };
   const std::string out = env.sandbox.path("refused");
-  for (auto row : table) {
-    SCOPED_TRACE(row.args[0]);
-    row.args.insert(row.args.end(), {"--out", out});
-    const auto result = publisher(row.args);
+  const std::size_t entries = entriesIn(env.sandbox.home());
+  for (auto [args, says] : table) {
+    SCOPED_TRACE(args[0]);
+    args.insert(args.end(), {"--out", out});
+    const auto result = shell(kPublisher, args);
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.output.find(row.says), std::string::npos) << result.output;
-    EXPECT_FALSE(fs::exists(out));
-    for (const auto& entry : fs::directory_iterator(env.sandbox.home())) {
-      EXPECT_FALSE(entry.path().filename().string().starts_with("kestrova-release-"));
-    }
+    EXPECT_NE(result.output.find(says), std::string::npos) << result.output;
+    EXPECT_EQ(entriesIn(env.sandbox.home()), entries) << "no output, no scratch folder";
   }
 }
 

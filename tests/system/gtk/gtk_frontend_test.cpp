@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
@@ -14,33 +13,18 @@
 #include "app/engine/shell.h"
 #include "app/shell/status_menu.h"
 #include "tests/support/child_process.h"
-#include "tests/support/real_processes.h"
 #include "tests/support/scoped_env.h"
-#include "tests/support/test_platform.h"
+#include "tests/support/standin_machine.h"
+#include "tests/system/desktop_program.h"
 #include "tests/system/gtk/gtk_testing.h"
 
-namespace kestrova {
+namespace kestrova::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-using testing::eventually;
 
 const std::string kProgram = std::string(KESTROVA_BUNDLE_DIR) + "/Contents/MacOS/Kestrova";
-const std::string kSetupNeeded = "Kestrova — Setup needed";
-
-// Runs a tool found on PATH to its end with exactly `env`; its exit status.
-int runToEnd(std::vector<std::string> args, const std::vector<std::string>& env) {
-  args.insert(args.begin(), env.begin(), env.end());
-  args.insert(args.begin(), "-i");
-  return shell("/usr/bin/env", args).status;
-}
-
-std::string firstLine(const std::string& path) {
-  std::string line;
-  std::getline(std::ifstream(path), line);
-  return line;
-}
 
 // The processes whose parent is `pid`, and theirs.
 std::set<pid_t> descendantsOf(pid_t pid) {
@@ -53,212 +37,87 @@ std::set<pid_t> descendantsOf(pid_t pid) {
   return found;
 }
 
-bool processExists(pid_t pid) { return kill(pid, 0) == 0; }
-
-// The program, started in its own D-Bus session so that its application id is its own.
-class RunningApp {
- public:
-  RunningApp(const std::string& home, std::string scratch) : scratch_(std::move(scratch)) {
-    env_ = {
-        "HOME=" + home,
-        "XDG_CONFIG_HOME=" + home + "/.config",
-        "XDG_CACHE_HOME=" + home + "/.cache",
-        "XDG_DATA_HOME=" + home + "/.local/share",
-        "KESTROVA_ALLOW_ANYWHERE=1",
-        "KESTROVA_STATE_DUMP=" + statePath(),
-        "NO_AT_BRIDGE=1",
-        "PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin"),
-    };
-    for (const char* name : {"DISPLAY", "XAUTHORITY"}) {
-      if (const char* value = std::getenv(name)) {
-        env_.push_back(std::string(name) + "=" + value);
-      }
-    }
-    session_ = std::make_unique<testing::ChildProcess>(testing::ChildSpec{
-        .argv = {"dbus-run-session", "--", "sh", "-c",
-                 R"(echo "$DBUS_SESSION_BUS_ADDRESS" > "$0"; echo $$ > "$1"; exec "$2")",
-                 scratch_ + "/bus", scratch_ + "/pid", kProgram},
-        .env = env_,
-        .onlyEnv = true,
-        .stdoutPath = "/dev/null",
-        .stderrPath = "/dev/null"});
-  }
-  ~RunningApp() {
-    if (session_->running()) {
-      kill(appPid(), SIGTERM);
-      (void)session_->wait(30);
-    }
-  }
-  RunningApp(const RunningApp&) = delete;
-  RunningApp& operator=(const RunningApp&) = delete;
-
-  [[nodiscard]] std::string statePath() const { return scratch_ + "/state.json"; }
-  [[nodiscard]] pid_t appPid() const { return std::atoi(firstLine(scratch_ + "/pid").c_str()); }
-  [[nodiscard]] std::vector<std::string> env() const { return env_; }
-  [[nodiscard]] std::vector<std::string> busEnv() const {
-    return {"DBUS_SESSION_BUS_ADDRESS=" + firstLine(scratch_ + "/bus"), "PATH=/usr/bin:/bin"};
-  }
-  // An application action over D-Bus, as `gapplication action` or a desktop would run it.
-  [[nodiscard]] std::vector<std::string> activation(const std::string& action) const {
-    return {"gdbus",
-            "call",
-            "--session",
-            "--dest",
-            "com.talmiro.kestrova",
-            "--object-path",
-            "/com/talmiro/kestrova",
-            "--method",
-            "org.gtk.Actions.Activate",
-            action,
-            "[]",
-            "{}"};
-  }
-  bool activate(const std::string& action) { return runToEnd(activation(action), busEnv()) == 0; }
-
-  // The front end's own account of what it shows, fresh.
-  json state() {
-    fs::remove(statePath());
-    if (!activate("x-dump-state")) {
-      return {};
-    }
-    return json::parse(std::ifstream(statePath()), nullptr, false);
-  }
-
-  // Waits until the state satisfies the predicate; returns the last state read.
-  json waitForState(const std::function<bool(const json&)>& ok, double limitSeconds) {
-    json last;
-    (void)eventually(
-        [&] {
-          last = state();
-          return !last.is_discarded() && !last.is_null() && ok(last);
-        },
-        limitSeconds);
-    return last;
-  }
-
-  // The program's exit status once it has ended, or -1 when it did not end in time.
-  int waitExit(double limitSeconds) { return session_->wait(limitSeconds).value_or(-1); }
-
- private:
-  std::string scratch_;
-  std::vector<std::string> env_;
-  std::unique_ptr<testing::ChildProcess> session_;
-};
-
-// The status item's first line: the program's name and the engine's state.
-std::string firstTitle(const json& state) {
-  const json::json_pointer title("/statusItems/0/menu/0/title");
-  return state.is_object() ? state.value(title, std::string()) : std::string();
+// What the front end shows, as its own state dump tells, once a condition holds.
+using StateCheck = std::function<bool(const json&)>;
+StateCheck windowVisible(bool visible) {
+  return [visible](const json& s) { return s["webWindows"][0]["visible"] == visible; };
 }
 
-class GtkFrontend : public ::testing::Test {
+class GtkFrontend : public ::testing::Test, protected StandinMachine {
  protected:
   void SetUp() override {
-    if (std::getenv("DISPLAY") == nullptr) {
-      GTEST_SKIP() << testing::kNeedsDisplay;
-    }
-    ASSERT_TRUE(fs::exists(kProgram)) << kProgram;
-    test_.host.bundle = KESTROVA_BUNDLE_DIR;
-    test_.host.resources = std::string(KESTROVA_BUNDLE_DIR) + "/Contents/Resources";
-    test_.host.uid = getuid();
-    test_.host.realSleeps = true;
-    test_.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";
-    port_ = testing::freePort();
-    test_.sandbox.write("Library/Application Support/Kestrova/config.json",
-                        "{\"port\": " + std::to_string(port_) + "}\n");
-    const auto failed = Agent::install();
-    ASSERT_FALSE(failed.has_value()) << *failed;
-    installed_ = true;
-    fs::create_directories(scratch());
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << kNeedsDisplay;
+    useCopy(KESTROVA_BUNDLE_DIR);  // the agent of the program the test runs
+    ASSERT_EQ(Agent::install(), std::nullopt);
+    ASSERT_TRUE(eventually([&] { return fs::exists(socket); }));
   }
+  json stateOnce(const StateCheck& ok) { return testing::stateOnce(dump, ok); }
 
-  void TearDown() override {
-    if (installed_) {
-      Agent::uninstall();
-    }
-  }
-
-  [[nodiscard]] std::string scratch() const { return test_.sandbox.path("scratch"); }
-  [[nodiscard]] std::string dashboardUrl() const {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/";
-  }
-
-  // A fresh engine has no media folder: its first reply turns the item to "Setup needed".
-  static json firstReply(RunningApp& app) {
-    return app.waitForState([](const json& s) { return firstTitle(s) == kSetupNeeded; }, 30);
-  }
-
-  testing::TestPlatform test_{testing::standinTools()};
-  // The stand-in launchctl keeps its state under HOME: the sandbox, for this test and the program.
-  testing::ScopedEnv home_{"HOME", test_.sandbox.home()};
-  int port_ = 0;
-  bool installed_ = false;
+  // The program and what it starts see the sandbox as their home, with XDG folders below it, and
+  // a session bus of their own, so that the application id is theirs.
+  std::string dump = env.sandbox.path("state.json"), socket = env.sandbox.path("bus");
+  ScopedEnv config{"XDG_CONFIG_HOME", std::nullopt}, cache{"XDG_CACHE_HOME", std::nullopt},
+      data{"XDG_DATA_HOME", std::nullopt}, anywhere{"KESTROVA_ALLOW_ANYWHERE", "1"},
+      dumpTo{"KESTROVA_STATE_DUMP", dump}, noBridge{"NO_AT_BRIDGE", "1"},
+      bus{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + socket};
+  ChildProcess busDaemon{
+      {.argv = {"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + socket}}};
 };
 
 // One session from start to quit: the program polls the engine its agent runs (no dialog), shows
 // the core's menu for the engine's state, opens one dashboard window however often asked, and
 // ends cleanly, leaving no child behind and the engine to its agent.
 TEST_F(GtkFrontend, ShowsTheCoresMenuOpensOneDashboardWindowAndQuitsCleanly) {
-  RunningApp app(test_.sandbox.home(), scratch());
-  const json state = firstReply(app);
-  ASSERT_EQ(firstTitle(state), kSetupNeeded) << state.dump(2);
+  ChildProcess program({.argv = {kProgram}, .stdoutPath = "/dev/null", .stderrPath = "/dev/null"});
+  const json::json_pointer title("/statusItems/0/menu/0/title");
+  const std::string setupNeeded = "Kestrova \u2014 Setup needed";
+  // A fresh engine has no media folder: its first reply turns the item to "Setup needed".
+  const json state =
+      stateOnce([&](const json& s) { return s.value(title, std::string()) == setupNeeded; });
+  ASSERT_EQ(state.value(title, std::string()), setupNeeded) << state.dump(2);
   EXPECT_TRUE(state["alerts"].empty()) << "no dialog with an agent already installed";
   const json& item = state["statusItems"][0];
-  EXPECT_EQ(item["menu"], testing::shownForm(buildStatusMenu(EngineStatus::needsSetup, "", true)));
+  EXPECT_EQ(item["menu"], shownForm(buildStatusMenu(EngineStatus::needsSetup, "", true)));
   EXPECT_EQ(item["icon"], "dialog-warning-symbolic");
   EXPECT_EQ(item["iconDescription"], "Setup needed");
 
-  ASSERT_TRUE(app.activate("openDashboard"));
-  const json opened = app.waitForState(
-      [](const json& s) {
-        return s["webWindows"].size() == 1 && s["webWindows"][0]["finishedLoads"] >= 1;
-      },
-      30);
+  // Asked twice: one window, loaded once, brought forward.
+  ASSERT_TRUE(activate("openDashboard"));
+  (void)stateOnce([](const json& s) { return s["webWindows"][0]["finishedLoads"] == 1; });
+  ASSERT_TRUE(activate("openDashboard"));
+  const json opened = stateOnce([](const json&) { return true; });
   ASSERT_EQ(opened["webWindows"].size(), 1U) << opened.dump(2);
   const json& window = opened["webWindows"][0];
   EXPECT_EQ(window["title"], "Kestrova");
   EXPECT_EQ(window["pageTitle"], "Kestrova");
-  EXPECT_EQ(window["uri"], dashboardUrl());
+  EXPECT_EQ(window["uri"], "http://127.0.0.1:" + std::to_string(port) + "/");
   EXPECT_EQ(window["visible"], true);
   EXPECT_EQ(window["finishedLoads"], 1);
+  EXPECT_EQ(opened["windowCount"], 1);
   EXPECT_GE(window["frame"]["width"].get<int>(), 1040);
 
-  // Again: the same window, brought forward, and no second load.
-  ASSERT_TRUE(app.activate("openDashboard"));
-  const json again = app.state();
-  EXPECT_EQ(again["webWindows"].size(), 1U);
-  EXPECT_EQ(again["windowCount"], 1);
-  EXPECT_EQ(again["webWindows"][0]["finishedLoads"], 1);
-
-  // Closing only hides it; a second launch of the program asks the reopen question, which
-  // shows the same window again without loading.
-  ASSERT_TRUE(app.activate("performClose"));
-  EXPECT_EQ(app.waitForState([](const json& s) { return s["webWindows"][0]["visible"] == false; },
-                             10)["webWindows"][0]["visible"],
-            false);
-  EXPECT_TRUE(fs::exists(test_.sandbox.path(".config/kestrova/windows.ini")));
-  std::vector<std::string> env = app.env();
-  env.push_back(app.busEnv().front());
-  EXPECT_EQ(runToEnd({kProgram}, env), 0) << "the second launch hands over and ends";
-  const json reopened =
-      app.waitForState([](const json& s) { return s["webWindows"][0]["visible"] == true; }, 10);
+  // Closing only hides it; a second launch of the program asks the reopen question, which shows
+  // the same window again without loading.
+  ASSERT_TRUE(activate("performClose"));
+  EXPECT_EQ(stateOnce(windowVisible(false))["webWindows"][0]["visible"], false);
+  EXPECT_TRUE(env.sandbox.exists(".config/kestrova/windows.ini"));
+  EXPECT_EQ(shell(kProgram, {}).status, 0) << "the second launch hands over and ends";
+  const json reopened = stateOnce(windowVisible(true));
   EXPECT_EQ(reopened["webWindows"][0]["visible"], true);
   EXPECT_EQ(reopened["webWindows"].size(), 1U);
   EXPECT_EQ(reopened["webWindows"][0]["finishedLoads"], 1);
 
-  const std::set<pid_t> children = descendantsOf(app.appPid());
+  // The main menu's Quit: no confirmation, no child left, the engine still on air.
+  const std::set<pid_t> children = descendantsOf(program.pid());
   EXPECT_FALSE(children.empty()) << "the web view runs its page in helper processes";
-  // The main menu's Quit: no confirmation.
-  ASSERT_TRUE(app.activate("terminate"));
-  EXPECT_EQ(app.waitExit(20), 0);
+  ASSERT_TRUE(activate("terminate"));
+  EXPECT_EQ(program.wait(20), 0);
   for (const pid_t child : children) {
-    EXPECT_TRUE(eventually([&] { return !processExists(child); }, 10))
+    EXPECT_TRUE(eventually([&] { return !processRunning(child); }, 10))
         << "process " << child << " outlived the program";
   }
-  EXPECT_EQ(runToEnd({"curl", "-sf", "-o", "/dev/null", dashboardUrl() + "api/status"},
-                     {"PATH=/usr/bin:/bin"}),
-            0);
+  EXPECT_TRUE(engineAnswers());
 }
 
 }  // namespace
-}  // namespace kestrova
+}  // namespace kestrova::testing

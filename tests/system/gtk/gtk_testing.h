@@ -35,9 +35,15 @@ inline bool spinUntil(const std::function<bool()>& done,
   return done();
 }
 
-// Lets the context run for a while, for checks that nothing more arrives.
-inline void spinFor(std::chrono::milliseconds span) {
-  (void)spinUntil([] { return false; }, span);
+// Iterates the context until a plain GLib timeout of `ms` has fired: every source due sooner, or
+// attached before it and due as soon, has been dispatched by then. No modal holds it.
+inline void passMilliseconds(guint ms) {
+  bool passed = false;
+  g_timeout_add(
+      ms, [](gpointer flag) { return *static_cast<bool*>(flag) = true, G_SOURCE_REMOVE; }, &passed);
+  while (!passed) {
+    g_main_context_iteration(nullptr, TRUE);
+  }
 }
 
 // A status menu as describeMenuWidget reads it back from the widgets (status menus use lower-case

@@ -1,4 +1,5 @@
-// The status item as an indicator: the icon per core symbol, the fallback, dimming, the actions.
+// The status item as an indicator (the icon per core symbol, the fallback, dimming, the menu's
+// actions), the main menu bar as widgets, and the desktop services (clipboard, opening addresses).
 #include "frontends/gtk/indicator_status_item.h"
 
 #include <gtest/gtest.h>
@@ -7,17 +8,21 @@
 #include <string_view>
 #include <vector>
 
+#include "app/shell/app_menu.h"
 #include "app/shell/status_menu.h"
 #include "frontends/gtk/glib_main_loop.h"
-#include "frontends/gtk/symbol_icons.h"
+#include "frontends/gtk/menu_widgets.h"
+#include "frontends/gtk/workspace.h"
 #include "tests/system/gtk/gtk_testing.h"
 
 namespace kestrova::gtk {
 namespace {
 
+using Names = std::vector<std::string>;
+
 class RecordingHandler final : public AppHandler {
  public:
-  std::vector<std::string> performed;
+  Names performed;
   void applicationDidFinishLaunching() override {}
   bool applicationShouldHandleReopen(bool /*hasVisibleWindows*/) override { return true; }
   bool applicationShouldTerminateAfterLastWindowClosed() override { return false; }
@@ -27,93 +32,90 @@ class RecordingHandler final : public AppHandler {
 class IndicatorItem : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testing::displayReady()) {
-      GTEST_SKIP() << testing::kNeedsDisplay;
-    }
+    if (!testing::displayReady()) GTEST_SKIP() << testing::kNeedsDisplay;
     setenv("XDG_CACHE_HOME", std::filesystem::temp_directory_path().c_str(), 1);
-    app_.reset(g_application_new("com.talmiro.kestrova.itemtest", G_APPLICATION_NON_UNIQUE));
     // An application answers for its actions once registered, as the running program is.
     ASSERT_TRUE(g_application_register(app_.get(), nullptr, nullptr));
     actions_ = std::make_unique<AppActions>(G_ACTION_MAP(app_.get()), loop_);
     actions_->setHandler(&handler_);
-    item_ = std::make_unique<IndicatorStatusItem>(app_.get(), *actions_,
-                                                  "com.talmiro.kestrova.itemtest");
+    item_ = std::make_unique<IndicatorStatusItem>(app_.get(), *actions_, kId);
   }
-  // Iterates until the handler has performed `count` actions.
-  void runUntilPerformed(std::size_t count) {
-    while (handler_.performed.size() < count && g_main_context_iteration(nullptr, TRUE)) {
-    }
+  // What was performed once the context has dispatched every source attached so far.
+  Names performed() {
+    testing::passMilliseconds(0);
+    return handler_.performed;
   }
+  static constexpr const char* kId = "com.talmiro.kestrova.itemtest";
   GlibMainLoop loop_;
-  GObjectPtr<GApplication> app_;
+  GObjectPtr<GApplication> app_{g_application_new(kId, G_APPLICATION_NON_UNIQUE)};
   RecordingHandler handler_;
   std::unique_ptr<AppActions> actions_;
   std::unique_ptr<IndicatorStatusItem> item_;
 };
 
-TEST_F(IndicatorItem, EveryStateTheCoreDrawsHasAThemeIconAndAnUnknownSymbolFallsBackToTheTitle) {
+TEST_F(IndicatorItem, EveryStateTheCoreDrawsHasAThemeIconDimmedOnRequestAndElseTheTitleShows) {
   for (const EngineStatus status : {EngineStatus::offline, EngineStatus::idle, EngineStatus::onAir,
                                     EngineStatus::live, EngineStatus::needsSetup}) {
     const StatusAppearance appearance = appearanceFor(status);
-    SCOPED_TRACE(appearance.symbol);
-    const auto icon = iconForSymbol(appearance.symbol);
-    ASSERT_TRUE(icon.has_value());
-    ASSERT_TRUE(item_->setSymbol(appearance.symbol, appearance.accessibility));
-    const auto shown = item_->describe();
-    EXPECT_EQ(shown["icon"], *icon);
-    EXPECT_EQ(shown["iconDescription"], appearance.accessibility);
-    EXPECT_EQ(shown["label"], "");
-    EXPECT_EQ(shown["title"], "") << "hosts show the title as a tooltip, and the item has none";
+    EXPECT_TRUE(item_->setSymbol(appearance.symbol, appearance.accessibility)) << appearance.symbol;
   }
+  item_->setAppearsDisabled(true);
+  const std::string dimmed = item_->describe()["icon"];
+  EXPECT_TRUE(std::filesystem::exists(dimmed)) << dimmed;
+  item_->setAppearsDisabled(false);
+  EXPECT_EQ(item_->describe()["icon"], "dialog-warning-symbolic");
   // Refused, so that the core shows its title instead.
   EXPECT_FALSE(item_->setSymbol("no.such.symbol", "Nothing"));
   item_->setTitle("● ON AIR");
   EXPECT_EQ(item_->describe()["label"], "● ON AIR");
+  ASSERT_TRUE(item_->setSymbol("pause.circle", "Idle"));
+  EXPECT_EQ(item_->describe()["label"], "") << "a symbol replaces the title";
+  EXPECT_EQ(item_->describe()["title"], "") << "hosts show the title as a tooltip; there is none";
 }
 
-TEST_F(IndicatorItem, AppearingDisabledDimsTheIconAndUndoingItRestoresIt) {
-  ASSERT_TRUE(item_->setSymbol("pause.circle", "Idle — not broadcasting"));
-  item_->setAppearsDisabled(true);
-  const std::string dimmed = item_->describe()["icon"];
-  EXPECT_NE(dimmed, "media-playback-pause-symbolic");
-  EXPECT_TRUE(std::filesystem::exists(dimmed)) << dimmed;
-  EXPECT_EQ(item_->describe()["appearsDisabled"], true);
-  item_->setAppearsDisabled(false);
-  EXPECT_EQ(item_->describe()["icon"], "media-playback-pause-symbolic");
-}
-
-// The menu's actions are application actions (reachable over D-Bus), but only those the menu
-// now shows enabled do anything; one triggered while an alert is open reaches the controller
-// only after the alert has closed.
-TEST_F(IndicatorItem, TheShownMenusActionsReachTheHandlerButNotFromUnderAnOpenAlert) {
+// The menu's actions are application actions (reachable over D-Bus); one triggered while an
+// alert is open reaches the controller only after the alert has closed.
+TEST_F(IndicatorItem, TheMenusActionsReachTheHandlerButNotFromUnderAnOpenAlert) {
   item_->setMenu(buildStatusMenu(EngineStatus::offline, "", false));
   GActionGroup* group = G_ACTION_GROUP(app_.get());
-  for (const char* name : {"openDashboard", "startEngine", "quit", "toggleAgent"}) {
-    EXPECT_TRUE(g_action_group_has_action(group, name)) << name;
-  }
   EXPECT_FALSE(g_action_group_has_action(group, "stopEngine")) << "not in the offline menu";
   // A later menu adds its new actions; one it no longer shows ("Start Kestrova" while on air)
-  // stays exported but does nothing.
+  // stays exported but disabled, and does nothing.
   item_->setMenu(buildStatusMenu(EngineStatus::onAir, "", false));
-  EXPECT_TRUE(g_action_group_has_action(group, "stopEngine"));
+  for (const char* name : {"openDashboard", "startEngine", "stopEngine", "quit", "toggleAgent"}) {
+    EXPECT_TRUE(g_action_group_has_action(group, name)) << name;
+  }
   EXPECT_FALSE(g_action_group_get_action_enabled(group, "startEngine"));
   g_action_group_activate_action(group, "startEngine", nullptr);
   g_action_group_activate_action(group, "openDashboard", nullptr);
   g_action_group_activate_action(group, "stopEngine", nullptr);
-  runUntilPerformed(2);
-  EXPECT_EQ(handler_.performed, (std::vector<std::string>{"openDashboard", "stopEngine"}));
-
+  EXPECT_EQ(performed(), (Names{"openDashboard", "stopEngine"}));
   loop_.modalBegan();
   g_action_group_activate_action(group, "restartEngine", nullptr);
-  bool marker = false;
-  loop_.post([&] { marker = true; });
-  while (!marker && g_main_context_iteration(nullptr, TRUE)) {
-  }
-  EXPECT_EQ(handler_.performed.size(), 2U) << "the controller was entered under its alert";
+  EXPECT_EQ(performed().size(), 2U) << "the controller was entered under its alert";
   loop_.modalEnded();
-  runUntilPerformed(3);
-  EXPECT_EQ(handler_.performed,
-            (std::vector<std::string>{"openDashboard", "stopEngine", "restartEngine"}));
+  EXPECT_EQ(performed(), (Names{"openDashboard", "stopEngine", "restartEngine"}));
+}
+
+TEST_F(IndicatorItem, TheMenuBarShowsShiftForCapitalsAndTheClipboardHoldsText) {
+  GObjectPtr<GtkWidget> bar = adoptFloating(buildMenuBar(buildAppMenu(), app_.get(), "Kestrova"));
+  const nlohmann::json shown = describeMenuWidget(GTK_MENU_SHELL(bar.get()));
+  ASSERT_EQ(shown.size(), 3U);
+  EXPECT_EQ(shown[0]["title"], "Kestrova");
+  EXPECT_EQ(shown[1]["submenu"][1], (nlohmann::json{{"title", "Redo"},
+                                                    {"enabled", true},
+                                                    {"checked", false},
+                                                    {"action", "redo"},
+                                                    {"shortcut", "Shift+Ctrl+Z"}}));
+  gtk_widget_destroy(bar.get());
+
+  for (const std::string text : {"p\u00e4ssw\u00f6rd with spaces", ""}) {
+    setClipboardText(text);
+    gchar* held = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    EXPECT_EQ(held != nullptr ? std::string(held) : std::string(), text);
+    g_free(held);
+  }
+  EXPECT_FALSE(openUri("kestrova-no-such-scheme://nowhere"));
 }
 
 }  // namespace

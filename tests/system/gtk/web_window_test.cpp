@@ -3,14 +3,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <atomic>
 #include <optional>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
-#include "frontends/gtk/window_frames.h"
 #include "tests/support/loopback_server.h"
-#include "tests/support/real_processes.h"
 #include "tests/support/sandbox.h"
 #include "tests/system/gtk/gtk_testing.h"
 
@@ -18,71 +19,50 @@ namespace kestrova::gtk {
 namespace {
 
 using testing::LoopbackReply;
-using testing::LoopbackServer;
-using testing::spinFor;
 using testing::spinUntil;
 
+// Records what the window tells, in order; answers the page's confirm and prompt as set.
 class RecordingDelegate final : public WebWindowDelegate {
  public:
-  int failures = 0;
-  int finishes = 0;
-  std::vector<std::string> alerts;
-  std::vector<std::string> confirms;
-  std::vector<std::pair<std::string, std::string>> prompts;
+  std::vector<std::string> told;
   bool confirmAnswer = true;
   std::optional<std::string> promptAnswer;
 
-  void didFailProvisionalLoad() override { ++failures; }
-  void didFinishLoad() override { ++finishes; }
-  void runAlertPanel(const std::string& message) override { alerts.push_back(message); }
+  [[nodiscard]] long count(const std::string& what) const { return std::ranges::count(told, what); }
+  void didFailProvisionalLoad() override { told.emplace_back("failed"); }
+  void didFinishLoad() override { told.emplace_back("finished"); }
+  void runAlertPanel(const std::string& message) override { told.push_back("alert " + message); }
   bool runConfirmPanel(const std::string& message) override {
-    confirms.push_back(message);
+    told.push_back("confirm " + message);
     return confirmAnswer;
   }
   std::optional<std::string> runPromptPanel(const std::string& prompt,
                                             const std::string& defaultText) override {
-    prompts.emplace_back(prompt, defaultText);
+    told.push_back("prompt " + prompt + " " + defaultText);
     return promptAnswer;
   }
 };
 
-// One application for the whole test program, with its configuration folder in a sandbox so
-// that saved frames stay out of the real one.
-class GtkEnvironment final : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("XDG_CONFIG_HOME", (sandbox_.home() + "/config").c_str(), 1);
-    setenv("NO_AT_BRIDGE", "1", 1);
-    if (!testing::displayReady()) {
-      return;
-    }
-    app = gtk_application_new("com.talmiro.kestrova.webwindowtest", G_APPLICATION_NON_UNIQUE);
-    g_application_register(G_APPLICATION(app), nullptr, nullptr);
-  }
-  static inline GtkApplication* app = nullptr;
-
- private:
-  testing::Sandbox sandbox_;
-};
-const auto* const environment =
-    ::testing::AddGlobalTestEnvironment(std::make_unique<GtkEnvironment>().release());
-
 class WebWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (GtkEnvironment::app == nullptr) {
-      GTEST_SKIP() << testing::kNeedsDisplay;
+    if (!testing::displayReady()) GTEST_SKIP() << testing::kNeedsDisplay;
+    if (app_ == nullptr) {  // one for the whole program; saved frames stay out of the real folder
+      static const testing::Sandbox config;
+      setenv("XDG_CONFIG_HOME", config.home().c_str(), 1);
+      app_ = gtk_application_new("com.talmiro.kestrova.webwindowtest", G_APPLICATION_NON_UNIQUE);
+      g_application_register(G_APPLICATION(app_), nullptr, nullptr);
     }
     server_.on("GET", "/",
-               LoopbackReply{.body = "<title>Page</title>ok", .contentType = "text/html"});
+               LoopbackReply{.body = "<title>Page</title>", .contentType = "text/html"});
   }
-
   std::unique_ptr<GtkWebWindow> makeWindow(const std::string& autosave = "") {
-    return std::make_unique<GtkWebWindow>(
-        GtkEnvironment::app, WebWindowSpec{640, 480, "Test", autosave}, delegate_, nullptr);
+    return std::make_unique<GtkWebWindow>(app_, WebWindowSpec{640, 480, "Test", autosave},
+                                          delegate_, nullptr);
   }
 
-  LoopbackServer server_;
+  static inline GtkApplication* app_ = nullptr;
+  testing::LoopbackServer server_;
   RecordingDelegate delegate_;
 };
 
@@ -90,28 +70,25 @@ class WebWindowTest : public ::testing::Test {
 // past its time limit is stopped and told the same way, even once the server answers; each later
 // load of the same window is counted afresh.
 TEST_F(WebWindowTest, EachLoadIsToldOnceAsAProvisionalFailureOrAFinish) {
-  server_.on("GET", "/slow",
-             LoopbackReply{.body = "late", .contentType = "text/html", .delaySeconds = 3});
+  std::atomic<int> slow = 0;  // 1 while the server holds the request, 2 once it has answered
+  server_.on("GET", "/slow", [&](const testing::RecordedRequest&) {
+    slow = 1;
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    slow = 2;
+    return LoopbackReply{.body = "late", .contentType = "text/html"};
+  });
   auto window = makeWindow();
   window->bringToFront();
-  window->load("http://127.0.0.1:" + std::to_string(testing::freePort()) + "/", 10);
-  ASSERT_TRUE(spinUntil([&] { return delegate_.failures == 1; }));
-  spinFor(std::chrono::milliseconds(500));
-  EXPECT_EQ(delegate_.failures, 1);
-  EXPECT_EQ(delegate_.finishes, 0);
-
-  window->load(server_.url("/slow"), 0.5);
-  ASSERT_TRUE(spinUntil([&] { return delegate_.failures == 2; }));
-  spinFor(std::chrono::milliseconds(3500));  // past the moment the server answers
-  EXPECT_EQ(delegate_.failures, 2);
-  EXPECT_EQ(delegate_.finishes, 0);
-
+  window->load(testing::closedURL("/"), 10);
+  ASSERT_TRUE(spinUntil([&] { return delegate_.count("failed") == 1; }));
+  window->load(server_.url("/slow"), 0.3);
+  ASSERT_TRUE(spinUntil([&] { return delegate_.count("failed") == 2 && slow != 1; }));
   window->load(server_.url("/"), 10);
-  ASSERT_TRUE(spinUntil([&] { return delegate_.finishes == 1; }));
-  spinFor(std::chrono::milliseconds(500));
-  EXPECT_EQ(delegate_.finishes, 1);
-  EXPECT_EQ(delegate_.failures, 2);
-  EXPECT_EQ(window->describe()["pageTitle"], "Page");
+  // The page's title may reach the window just after its load has finished.
+  EXPECT_TRUE(spinUntil([&] {
+    return delegate_.count("finished") > 0 && window->describe()["pageTitle"] == "Page";
+  }));
+  EXPECT_EQ(delegate_.told, (std::vector<std::string>{"failed", "failed", "finished"}));
 }
 
 TEST_F(WebWindowTest, PageDialogsReachTheDelegateAndItsAnswersReachThePage) {
@@ -123,48 +100,39 @@ TEST_F(WebWindowTest, PageDialogsReachTheDelegateAndItsAnswersReachThePage) {
                document.title = ok + "|" + secret;
              </script>)",
                            .contentType = "text/html"});
-  struct Case {
-    bool confirmAnswer;
-    std::optional<std::string> promptAnswer;
-    std::string title;
-  };
-  for (const Case& c :
-       {Case{true, "secret", "true|secret"}, Case{false, std::nullopt, "false|null"}}) {
-    RecordingDelegate delegate;
-    delegate.confirmAnswer = c.confirmAnswer;
-    delegate.promptAnswer = c.promptAnswer;
-    GtkWebWindow window(GtkEnvironment::app, WebWindowSpec{640, 480, "Test", ""}, delegate,
-                        nullptr);
-    window.load(server_.url("/dialogs"), 10);
-    ASSERT_TRUE(spinUntil([&] { return window.describe()["pageTitle"] == c.title; }))
-        << window.describe().dump();
-    EXPECT_EQ(delegate.confirms, std::vector<std::string>{"Sure?"});
-    EXPECT_EQ(delegate.prompts,
-              (std::vector<std::pair<std::string, std::string>>{{"Your password", "pre"}}));
-    EXPECT_EQ(delegate.alerts, std::vector<std::string>{"done"});
+  for (const auto& [confirm, prompt, title] :
+       {std::tuple(true, std::optional<std::string>("secret"), "true|secret"),
+        std::tuple(false, std::optional<std::string>(), "false|null")}) {
+    delegate_.told.clear();
+    delegate_.confirmAnswer = confirm;
+    delegate_.promptAnswer = prompt;
+    auto window = makeWindow();
+    window->load(server_.url("/dialogs"), 10);
+    ASSERT_TRUE(spinUntil([&] {
+      return window->describe()["pageTitle"] == title && delegate_.count("finished") == 1;
+    })) << window->describe().dump();
+    EXPECT_EQ(delegate_.told, (std::vector<std::string>{"confirm Sure?", "prompt Your password pre",
+                                                        "alert done", "finished"}));
   }
 }
 
-TEST_F(WebWindowTest, ClosingHidesTheWindowAndItsFrameIsRememberedForTheNextOne) {
-  const std::string name = "TestFrame";
-  auto first = makeWindow(name);
+TEST_F(WebWindowTest, ClosingHidesTheWindowAndTheNextOneOpensWithItsFrame) {
+  auto first = makeWindow("TestFrame");
   first->bringToFront();
   gtk_window_move(first->window(), 50, 60);
   gtk_window_resize(first->window(), 700, 500);
   ASSERT_TRUE(spinUntil([&] {
     const auto frame = first->describe()["frame"];
-    return frame["x"] == 50 && frame["y"] == 60 && frame["width"] == 700;
+    return frame.value("x", 0) == 50 && frame.value("width", 0) == 700;
   }));
   gtk_window_close(first->window());
   ASSERT_TRUE(spinUntil([&] { return !first->isVisible(); }));
-  EXPECT_EQ(loadWindowFrame(windowFramesFile(), name), (WindowFrame{50, 60, 700, 500}));
   first.reset();
-
-  auto second = makeWindow(name);
+  auto second = makeWindow("TestFrame");
   second->bringToFront();
-  const nlohmann::json saved{{"x", 50}, {"y", 60}, {"width", 700}, {"height", 500}};
+  const nlohmann::json frame{{"x", 50}, {"y", 60}, {"width", 700}, {"height", 500}};
   EXPECT_TRUE(spinUntil([&] {
-    return second->isVisible() && second->describe()["frame"] == saved;
+    return second->isVisible() && second->describe()["frame"] == frame;
   })) << second->describe()["frame"];
 }
 
