@@ -30,25 +30,20 @@ class ScriptedHttp final : public Http {
   explicit ScriptedHttp(VirtualLoop& loop) : loop_(loop) {}
 
   void on(const std::string& path, const std::string& body, double delay = 0, long status = 200) {
-    answers_[path] = {status, body, delay};
+    answers_[path] = {{std::nullopt, status, body}, delay};
   }
   void send(HttpRequest request, std::function<void(HttpResponse)> done) override {
-    const Answer* answer = record(request);
-    HttpResponse response{answer ? std::nullopt : std::optional(kRefused), 0, std::nullopt};
-    if (answer) response = {std::nullopt, answer->status, answer->body};
-    auto reply = [done = std::move(done), response] { done(response); };
-    answer && answer->delay > 0 ? loop_.postAfter(answer->delay, reply) : loop_.post(reply);
+    const auto [response, delay] = answer(std::move(request));
+    loop_.postAfter(delay, [done = std::move(done), response] { done(response); });
   }
   void download(HttpRequest request, std::function<void(DownloadResult)> done) override {
-    const Answer* answer = record(request);
-    held_.emplace_back(answer ? std::optional(answer->body) : std::nullopt, std::move(done));
+    held_.emplace_back(answer(std::move(request)).first.body.value_or(""), std::move(done));
   }
   // Hands every held download its file (deleted after its completion, as the real client does).
-  void finishDownloads(const std::string& folder) {
+  void finishDownloads(const std::string& file) {
     for (auto& [body, done] : std::exchange(held_, {})) {
       DownloadResult result;
-      const std::string file = folder + "/download";
-      body ? (void)(result.file = writeFile(file, *body)) : (void)(result.error = kRefused);
+      result.file = writeFile(file, body);
       done(result);
       std::filesystem::remove(file);
     }
@@ -63,23 +58,16 @@ class ScriptedHttp final : public Http {
   std::vector<HttpRequest> sent;
 
  private:
-  struct Answer {
-    long status;
-    std::string body;
-    double delay;
-  };
-  static std::string pathOf(const std::string& url) {
-    return url.substr(std::min(url.find('/', url.find("//") + 2), url.size()));
-  }
-  const Answer* record(const HttpRequest& request) {
-    sent.push_back(request);
-    const auto found = answers_.find(pathOf(request.url));
-    return found == answers_.end() ? nullptr : &found->second;
+  static std::string pathOf(const std::string& url) { return url.substr(url.find('/', 8)); }
+  std::pair<HttpResponse, double> answer(HttpRequest request) {
+    sent.push_back(std::move(request));
+    const auto found = answers_.find(pathOf(sent.back().url));
+    return found != answers_.end() ? found->second : std::pair{HttpResponse{kRefused, 0, {}}, 0.0};
   }
 
   VirtualLoop& loop_;
-  std::map<std::string, Answer> answers_;
-  std::vector<std::pair<std::optional<std::string>, std::function<void(DownloadResult)>>> held_;
+  std::map<std::string, std::pair<HttpResponse, double>> answers_;
+  std::vector<std::pair<std::string, std::function<void(DownloadResult)>>> held_;
 };
 
 inline ScriptedAnswer answerWith(int response, double heldFor = 0) {
