@@ -49,22 +49,15 @@ TEST_F(Shell, EachKindOfToolEndingIsReportedAsStatusAndOutputAndEveryChildIsReap
       {"printf 'ok\\377\\376' >&2; exit 3", {3, ""}},  // not UTF-8: no text at all
       {"echo before; kill -TERM $$", {15, "before\n"}},
       {"ls /proc/$$/fd", {0, "0\n1\n2\n"}},
+      // Far more than a pipe holds, on both streams, before the tool exits.
+      {"head -c 3000000 /dev/zero | tr '\\0' a; head -c 2000000 /dev/zero | tr '\\0' b >&2",
+       {0, std::string(3'000'000, 'a') + std::string(2'000'000, 'b')}},
   };
-  for (const auto& [script, expected] : rows) EXPECT_EQ(sh(script), expected) << script;
+  for (const auto& [script, expected] : rows) EXPECT_TRUE(sh(script) == expected) << script;
   ::close(file);
   ::close(200);
   ::close(socket);
   EXPECT_TRUE(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD) << "a zombie is left";
-}
-
-TEST_F(Shell, ReadsMegabytesFromBothStreamsWithoutBlocking) {
-  const ShellResult result =
-      sh("head -c 3000000 /dev/zero | tr '\\0' a; head -c 2000000 /dev/zero | tr '\\0' b >&2; "
-         "exit 5");
-  EXPECT_EQ(result.status, 5);
-  ASSERT_EQ(result.output.size(), 5'000'000u);
-  EXPECT_EQ(result.output.find_first_not_of('a'), 3'000'000u);
-  EXPECT_EQ(result.output.find_first_not_of('b', 3'000'000), std::string::npos);
 }
 
 TEST_F(Shell, ArgumentsArriveExactlyAsGivenAndTheEnvironmentIsInherited) {
