@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ using F = ControllerTest;
 const std::string kStartFailed =
     "The background service would not start. launchctl said: Bootstrap failed: 5: Input/output "
     "error";
+const std::string kLogs = "Library/Application Support/Kestrova/logs";
 const std::string kOldCopy = "/Volumes/Kestrova/Kestrova.app/Contents/Resources/engine/runtime/x";
 const AlertSpec kMove{"Move Kestrova to Applications",
                       "Kestrova is running from:\n/Users/example/Downloads/Kestrova.app\n\nIt "
@@ -51,18 +53,19 @@ const AlertSpec kNotStopped = ok("Could not stop the engine",
                                  "macOS did not release the background service. Try again, or "
                                  "restart the Mac.");
 
-// Each row on a fresh controller: what the user sees, whether the app ends, how many status
-// requests go out in the 30 virtual seconds after the last alert closes, and whether launchd was
-// asked anything.
+// Each row on a fresh controller: set up, answer the alerts, act; then what the user saw, whether
+// the app ended, how many status requests went out in the 30 virtual seconds after the last alert
+// closed, and whether launchd was asked anything.
 TEST(ControllerTexts, EveryAlertTheUserCanMeetAndWhatFollows) {
-  const auto answer = [](F& f, int button, double heldFor = 0) {
-    f.platform.ui.answers.push_back(answerWith(button, heldFor));
-  };
-  const auto row = [](const char* name, const std::vector<AlertSpec>& shown, bool terminates,
-                      std::size_t polls, bool launchd, const std::function<void(F&)>& act) {
+  const auto row = [](const char* name, const std::function<void(F&)>& setUp,
+                      std::deque<ScriptedAnswer> answers, std::string_view action,
+                      const std::vector<AlertSpec>& shown, bool terminates, std::size_t polls,
+                      bool launchd) {
     SCOPED_TRACE(name);
     F f;
-    act(f);
+    setUp(f);
+    f.platform.ui.answers = std::move(answers);
+    action == "launch" ? f.launch() : f.delegate->perform(action);
     f.platform.loop.advance(30);
     EXPECT_EQ(f.alerts(), shown);
     EXPECT_EQ(f.platform.ui.terminated, terminates);
@@ -70,83 +73,74 @@ TEST(ControllerTexts, EveryAlertTheUserCanMeetAndWhatFollows) {
     EXPECT_EQ(!f.runner.calls().empty(), launchd);
     EXPECT_TRUE(!launchd || f.agentFile().empty() || f.agentForThisCopy());
   };
-  row("outside Applications", {kMove}, true, 0, false, [](F& f) {
-    f.platform.host.bundle = "/Users/example/Downloads/Kestrova.app";
-    f.launch();
-  });
+  const auto none = [](F&) {};
+  const auto failing = [](F& f) { f.failEveryLoad(); };
+  const auto later = answerWith(kSecondButton);
+  row(
+      "outside Applications",
+      [](F& f) { f.platform.host.bundle = "/Users/example/Downloads/Kestrova.app"; }, {}, "launch",
+      {kMove}, true, 0, false);
   // A poll timer started before the welcome would fire once more when it closed.
-  row("welcome, later after 30 s", {kWelcome}, false, 7, false, [&](F& f) {
-    answer(f, kSecondButton, 30);
-    f.launch();
-  });
-  row("stale agent repointed, and told once", {kRepointed}, false, 14, true, [](F& f) {
-    f.writeAgentFile(kOldCopy);
-    f.runner.answer(kPrint, kOk);
-    f.loadSucceeds();
-    f.launch();
-    AppDelegate::create()->applicationDidFinishLaunching();
-  });
+  row("welcome, later after 30 s", none, {answerWith(kSecondButton, 30)}, "launch", {kWelcome},
+      false, 7, false);
+  row(
+      "stale agent repointed, and told once",
+      [](F& f) {
+        f.writeAgentFile(kOldCopy);
+        f.runner.answer(kPrint, kOk);
+        f.loadSucceeds();
+        AppDelegate::create()->applicationDidFinishLaunching();
+      },
+      {}, "launch", {kRepointed}, false, 14, true);
   // Unloaded (after a power cut, say): installed again without a word, even when that fails.
-  row("present but not loaded", {}, false, 7, true, [](F& f) {
-    f.writeAgentFile(kOldCopy);
-    f.failEveryLoad();
-    f.launch();
-    EXPECT_EQ(f.platform.host.logLines(),
-              std::vector<std::string>{
-                  "Kestrova: startup agent present but not loaded \u2014 bootstrapping"});
-  });
-  row("quit with the agent", {kQuitOnAir}, true, 0, false, [](F& f) {
-    f.writeAgentFile(f.enginePath());
-    f.delegate->quit();
-  });
-  row("quit without the agent", {kQuitOffAir}, true, 0, false, [](F& f) { f.delegate->quit(); });
-  row("quit cancelled", {kQuitOffAir}, false, 0, false, [&](F& f) {
-    answer(f, kSecondButton);
-    f.delegate->perform("quit");
-  });
-  row("setup fails",
-      {kWelcome, ok("Setup could not finish", "The background service would not start.")}, false, 0,
-      true, [](F& f) {
+  row(
+      "present but not loaded",
+      [](F& f) {
+        f.writeAgentFile(kOldCopy);
         f.failEveryLoad();
-        f.runner.answer(f.bootstrapLine, {5, "  \n"});
-        f.delegate->firstRun();
-      });
-  row("start fails", {ok("Could not start Kestrova", kStartFailed)}, false, 1, true, [&](F& f) {
-    f.failEveryLoad();
-    answer(f, kAlertFirstButton, 30);
-    f.delegate->perform("startEngine");
-    EXPECT_TRUE(f.pollsAfter(2.0)) << "the follow-up poll comes 2 s after the alert";
-  });
-  row("login switch cannot install", {ok("Could not enable automatic start", kStartFailed)}, false,
-      0, true, [](F& f) {
-        f.failEveryLoad();
-        f.delegate->perform("toggleAgent");
-      });
-  row("stop cancelled", {kStop}, false, 0, false, [&](F& f) {
-    answer(f, kSecondButton);
-    f.delegate->perform("stopEngine");
-  });
-  row("stop, and launchd keeps the service", {kStop, kNotStopped}, false, 1, true, [](F& f) {
-    f.runner.answer(kBootout, kOk);
-    f.runner.answer(kPrint, kOk);
-    f.delegate->perform("stopEngine");
-  });
+      },
+      {}, "launch", {}, false, 7, true);
+  row(
+      "quit with the agent", [](F& f) { f.writeAgentFile(f.enginePath()); }, {}, "quit",
+      {kQuitOnAir}, true, 0, false);
+  row("quit without the agent", none, {}, "quit", {kQuitOffAir}, true, 0, false);
+  row("quit cancelled", none, {later}, "quit", {kQuitOffAir}, false, 0, false);
+  row("start fails", failing, {}, "startEngine", {ok("Could not start Kestrova", kStartFailed)},
+      false, 1, true);
+  row("login switch cannot install", failing, {}, "toggleAgent",
+      {ok("Could not enable automatic start", kStartFailed)}, false, 0, true);
+  row("stop cancelled", none, {later}, "stopEngine", {kStop}, false, 0, false);
+  row(
+      "stop, and launchd keeps the service", [](F& f) { f.runner.answer(kPrint, kOk); }, {},
+      "stopEngine", {kStop, kNotStopped}, false, 1, true);
 }
 
-TEST_F(Controller, StartUpDrawsOfflineThenEachReplyRebuildsTheMenuEveryFiveSeconds) {
+// A failed setup leaves nothing to wait for; a failed start polls 2 s after its alert closes.
+TEST_F(Controller, AfterAFailedSetUpNothingIsPendingAndAFailedStartPollsAfterItsAlert) {
+  failEveryLoad();
+  runner.answer(bootstrapLine, {5, "  \n"});
+  delegate->firstRun();
+  EXPECT_EQ(alerts().back(),
+            ok("Setup could not finish", "The background service would not start."));
+  EXPECT_EQ(platform.loop.pendingTimers(), 0u);
+  platform.ui.answers.push_back(answerWith(kAlertFirstButton, 30));
+  delegate->perform("startEngine");
+  EXPECT_TRUE(pollsAfter(2.0));
+  EXPECT_TRUE(platform.ui.webWindowSpecs.empty());
+}
+
+// Each reply rebuilds the menu in full, even when unchanged; an unreadable one is offline.
+TEST_F(Controller, StartUpDrawsOfflineThenPollsAtOnceAndEveryFiveSeconds) {
   launchSettled();
   EXPECT_EQ(item().menu.items.at(0).title, "Kestrova \u2014 Offline");
-  EXPECT_EQ(polls(), 1u) << "the first poll goes out at launch";
   platform.loop.runUntilIdle();
   EXPECT_EQ(item().menu.items.at(1).title, "  \u25B6 Morning Show");
-  const Menu first = item().menu;
-  // An unchanged reply is applied in full; an unreadable one is offline and clears the text.
   ASSERT_TRUE(pollsAfter(kPollInterval));
-  EXPECT_EQ(item().menu, first);
   http.on("/api/status", "<html>starting");
   ASSERT_TRUE(pollsAfter(kPollInterval));
   EXPECT_EQ(delegate->lastNow(), "");
-  EXPECT_EQ(item().symbol, "dot.radiowaves.left.and.right");
+  EXPECT_EQ(item().accessibility, "Offline");
+  EXPECT_EQ(polls(), 3u);
   EXPECT_EQ(item().appearanceSets + item().menuSets, 8) << "once at start-up, once per reply";
 }
 
@@ -237,19 +231,16 @@ TEST_F(Controller, MenuActionsReopenLogsAndHelp) {
   EXPECT_TRUE(delegate->applicationShouldHandleReopen(true));
   EXPECT_TRUE(platform.ui.webWindowSpecs.empty());
   EXPECT_TRUE(delegate->applicationShouldHandleReopen(false));
-  EXPECT_FALSE(delegate->applicationShouldTerminateAfterLastWindowClosed());
   // Before the engine has ever run there is no log folder: still no message.
-  for (const char* action : {"openDashboard", "openDashboardInBrowser", "showLogs", "help",
-                             "noSuchAction", "terminate:"}) {
+  for (const char* action : {"openDashboardInBrowser", "showLogs", "help", "noSuchAction"}) {
     delegate->perform(action);
   }
-  EXPECT_EQ(platform.ui.webWindow->broughtToFront, 2);
+  EXPECT_EQ(platform.ui.webWindowSpecs.size(), 1u);
   EXPECT_EQ(platform.ui.openedURLs,
             (std::vector<std::string>{"http://127.0.0.1:8800/", "https://kestrova.talmiro.com/"}));
   EXPECT_EQ(platform.ui.revealedFiles,
-            std::vector<std::string>{
-                platform.sandbox.path("Library/Application Support/Kestrova/logs/stream.log")});
-  EXPECT_TRUE(runner.calls().empty() && alerts().empty() && !platform.ui.terminated);
+            std::vector<std::string>{platform.sandbox.path(kLogs + "/stream.log")});
+  EXPECT_TRUE(runner.calls().empty() && alerts().empty());
 }
 
 }  // namespace
