@@ -101,9 +101,7 @@ class ControllerTest : public ::testing::Test {
   void writeAgentFile(const std::string& program) {
     platform.sandbox.write(kAgentFile, "<plist><string>" + program + "</string></plist>");
   }
-  [[nodiscard]] std::string agentFile() const {
-    return platform.sandbox.exists(kAgentFile) ? platform.sandbox.read(kAgentFile) : "";
-  }
+  [[nodiscard]] std::string agentFile() const { return platform.sandbox.read(kAgentFile); }
   [[nodiscard]] bool agentForThisCopy() const {
     return agentFile().find(enginePath()) != std::string::npos;
   }

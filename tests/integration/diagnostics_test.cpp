@@ -30,13 +30,9 @@ TEST_F(DiagnosticsTest, TheReportHoldsTheStateConfigAndLogTailAndALaterOneReplac
   EXPECT_NE(report().find("--- config"), std::string::npos) << report();
   EXPECT_TRUE(report().ends_with("log lines ---\n" + log.substr(log.find("line 51\n"))));
   EXPECT_EQ(platform.ui.revealedFiles, std::vector<std::string>{platform.sandbox.path(kReport)});
-  EXPECT_EQ(
-      alerts(),
-      (std::vector<AlertSpec>{{"Diagnostics saved to your Desktop",
-                               "Attach Kestrova-Diagnostics.txt to your message to support.\n\n"
-                               "It contains no passwords or stream keys.",
-                               {"OK"},
-                               std::nullopt}}));
+  EXPECT_EQ(alerts(), std::vector{ok("Diagnostics saved to your Desktop",
+                                     "Attach Kestrova-Diagnostics.txt to your message to "
+                                     "support.\n\nIt contains no passwords or stream keys.")});
   // Without a log the tail's own complaint is what support sees.
   std::filesystem::remove(platform.sandbox.path(kLog));
   std::filesystem::remove(platform.sandbox.path(kConfigFile));
@@ -53,10 +49,7 @@ TEST_F(DiagnosticsTest, ADesktopThatCannotBeWrittenIsReportedAndLoggedNotReveale
   platform.sandbox.write("Desktop", "not a folder");
   Diagnostics::save(EngineStatus::onAir);
   EXPECT_TRUE(platform.ui.revealedFiles.empty());
-  EXPECT_EQ(
-      alerts(),
-      (std::vector<AlertSpec>{
-          {"Could not save the diagnostics report", "Not a directory", {"OK"}, std::nullopt}}));
+  EXPECT_EQ(alerts(), std::vector{ok("Could not save the diagnostics report", "Not a directory")});
   EXPECT_EQ(platform.host.logLines(),
             std::vector<std::string>{"Kestrova: diagnostics report not written: Not a directory"});
 }

@@ -41,10 +41,6 @@ struct UpdateFlow : ControllerTest {
                 R"(", "published": 1780000000, "notes": ")" + notes + R"("})",
             0, status);
   }
-  void launchQuietly() {
-    launch();
-    platform.loop.runUntilIdle();
-  }
   [[nodiscard]] std::size_t feeds() const { return http.count("/appcast.json"); }
   [[nodiscard]] std::size_t downloads() const { return http.count("/Kestrova-1.1.0.dmg"); }
   void check(bool quiet) {
@@ -53,7 +49,7 @@ struct UpdateFlow : ControllerTest {
   }
   // The verification tools' verdict on the downloaded image, then the offer accepted.
   void acceptOfferAndDownload(const std::string& digest = kDigest) {
-    launchQuietly();
+    launch();
     const auto image = Updater::imagePath("1.1.0");
     runner.answer("/usr/bin/shasum -a 256 " + image, ShellResult{0, digest + "  " + image + "\n"});
     runner.answer("/usr/sbin/spctl -a -t open --context context:primary-signature -v " + image,
@@ -67,7 +63,7 @@ struct UpdateFlow : ControllerTest {
 };
 
 TEST_F(UpdateFlow, QuietChecksSpeakOnlyOfANewerReleaseAndMenuChecksOfEveryOutcome) {
-  launchQuietly();
+  launch();
   check(true);  // unreachable
   publish("1.0.0");
   check(true);
@@ -104,7 +100,7 @@ TEST(FeedLocation, TheDefaultUnlessTheConfigNamesAUsableURL) {
 TEST_F(UpdateFlow, ChecksRunTwoMinutesAfterLaunchAndThenDaily) {
   publish("1.1.0", "Smoother playback.\\nFewer stalls.");
   for (int i = 0; i < 2; ++i) platform.ui.answers.push_back(answerWith(kSecondButton));
-  launchQuietly();
+  launch();
   for (const double wait : {119.9, 0.1, 86'400 - 120 - 0.1, 0.1}) {
     const std::size_t before = feeds();
     platform.loop.advance(wait);
