@@ -87,8 +87,7 @@ class ControllerTest : public ::testing::Test {
     // This copy's engine lives in the sandbox, so the agent's engine choice and staleness check
     // see a real executable; placement still looks at the (fake) /Applications path.
     platform.host.resources = platform.sandbox.path("Kestrova.app/Contents/Resources");
-    std::filesystem::permissions(platform.sandbox.write(engine, "#!/bin/sh\n"),
-                                 std::filesystem::perms::owner_all);
+    platform.sandbox.write(engine, "#!/bin/sh\n", std::filesystem::perms::owner_all);
     platform.sandbox.write(kConfigFile, R"({"port": 8800, "update_feed": )"
                                         R"("https://feed.example/appcast.json"})");
     http.on("/api/status", R"({"enabled": true, "now": "Morning Show"})");

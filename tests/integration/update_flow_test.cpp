@@ -27,18 +27,18 @@ AlertSpec offer(const std::string& version, const std::string& informative) {
       "Kestrova " + version + " is available", informative, {"Update Now", "Later"}, std::nullopt};
 }
 
+// Launched with nothing to ask; the feed and the image are published by each test.
 struct UpdateFlow : ControllerTest {
   UpdateFlow() {
-    writeAgentFile(enginePath());
-    runner.answer(kPrint, kOk);
+    launchSettled();
     http.on("/Kestrova-1.1.0.dmg", "image bytes");
   }
   // The feed's body decides, whatever the status it comes with.
   void publish(const std::string& version, const std::string& notes = "", long status = 200) {
     http.on("/appcast.json",
             R"({"version": ")" + version + R"(", "url": "https://feed.example/Kestrova-)" +
-                version + R"(.dmg", "sha256": ")" + kDigest +
-                R"(", "published": 1780000000, "notes": ")" + notes + R"("})",
+                version + R"(.dmg", "sha256": ")" + kDigest + R"(", "published": 1, "notes": ")" +
+                notes + R"("})",
             0, status);
   }
   [[nodiscard]] std::size_t feeds() const { return http.count("/appcast.json"); }
@@ -49,7 +49,6 @@ struct UpdateFlow : ControllerTest {
   }
   // The verification tools' verdict on the downloaded image, then the offer accepted.
   void acceptOfferAndDownload(const std::string& digest = kDigest) {
-    launch();
     const auto image = Updater::imagePath("1.1.0");
     runner.answer("/usr/bin/shasum -a 256 " + image, ShellResult{0, digest + "  " + image + "\n"});
     runner.answer("/usr/sbin/spctl -a -t open --context context:primary-signature -v " + image,
@@ -57,13 +56,11 @@ struct UpdateFlow : ControllerTest {
     publish("1.1.0");
     platform.ui.answers.push_back(answerWith(kAlertFirstButton));
     check(false);
-    ASSERT_EQ(downloads(), 1u);
-    ASSERT_TRUE(item().appearsDisabled);
+    ASSERT_TRUE(downloads() == 1 && item().appearsDisabled);
   }
 };
 
 TEST_F(UpdateFlow, QuietChecksSpeakOnlyOfANewerReleaseAndMenuChecksOfEveryOutcome) {
-  launch();
   check(true);  // unreachable
   publish("1.0.0");
   check(true);
@@ -100,7 +97,6 @@ TEST(FeedLocation, TheDefaultUnlessTheConfigNamesAUsableURL) {
 TEST_F(UpdateFlow, ChecksRunTwoMinutesAfterLaunchAndThenDaily) {
   publish("1.1.0", "Smoother playback.\\nFewer stalls.");
   for (int i = 0; i < 2; ++i) platform.ui.answers.push_back(answerWith(kSecondButton));
-  launch();
   for (const double wait : {119.9, 0.1, 86'400 - 120 - 0.1, 0.1}) {
     const std::size_t before = feeds();
     platform.loop.advance(wait);
@@ -142,7 +138,7 @@ TEST(UpdateHelperFailure, BringsTheEngineBackAndKeepsTheAppRunning) {
     if (helperWritten) {
       swapped.emplace(withoutBash);
       f.platform.host.realSpawns = true;
-      f.runner.answer(kPrint, std::vector<ShellResult>{kOk, kUnknownService});  // gone once stopped
+      f.runner.answer(kPrint, kUnknownService);  // gone once stopped, until installed again
       f.loadSucceeds();
     } else {
       f.platform.sandbox.write("Library/Application Support/Kestrova/updates/swap.sh/x", "x");
