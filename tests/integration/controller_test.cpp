@@ -57,13 +57,12 @@ const AlertSpec kNotStopped = ok("Could not stop the engine",
 // the app ended, how many status requests went out in the 30 virtual seconds after the last alert
 // closed, and whether launchd was asked anything.
 TEST(ControllerTexts, EveryAlertTheUserCanMeetAndWhatFollows) {
-  const auto row = [](const char* name, const std::function<void(F&)>& setUp,
-                      std::deque<ScriptedAnswer> answers, std::string_view action,
+  const auto row = [](const char* name, std::deque<ScriptedAnswer> answers, std::string_view action,
                       const std::vector<AlertSpec>& shown, bool terminates, std::size_t polls,
-                      bool launchd) {
+                      bool launchd, const std::function<void(F&)>& setUp = {}) {
     SCOPED_TRACE(name);
     F f;
-    setUp(f);
+    if (setUp) setUp(f);
     f.platform.ui.answers = std::move(answers);
     action == "launch" ? f.launch() : f.delegate->perform(action);
     f.platform.loop.advance(30);
@@ -73,46 +72,36 @@ TEST(ControllerTexts, EveryAlertTheUserCanMeetAndWhatFollows) {
     EXPECT_EQ(!f.runner.calls().empty(), launchd);
     EXPECT_TRUE(!launchd || f.agentFile().empty() || f.agentForThisCopy());
   };
-  const auto none = [](F&) {};
   const auto failing = [](F& f) { f.failEveryLoad(); };
   const auto later = answerWith(kSecondButton);
-  row(
-      "outside Applications",
-      [](F& f) { f.platform.host.bundle = "/Users/example/Downloads/Kestrova.app"; }, {}, "launch",
-      {kMove}, true, 0, false);
+  row("outside Applications", {}, "launch", {kMove}, true, 0, false,
+      [](F& f) { f.platform.host.bundle = "/Users/example/Downloads/Kestrova.app"; });
   // A poll timer started before the welcome would fire once more when it closed.
-  row("welcome, later after 30 s", none, {answerWith(kSecondButton, 30)}, "launch", {kWelcome},
-      false, 7, false);
-  row(
-      "stale agent repointed, and told once",
+  row("welcome, later after 30 s", {answerWith(kSecondButton, 30)}, "launch", {kWelcome}, false, 7,
+      false);
+  row("stale agent repointed, and told once", {}, "launch", {kRepointed}, false, 14, true,
       [](F& f) {
         f.writeAgentFile(kOldCopy);
         f.runner.answer(kPrint, kOk);
         f.loadSucceeds();
         AppDelegate::create()->applicationDidFinishLaunching();
-      },
-      {}, "launch", {kRepointed}, false, 14, true);
+      });
   // Unloaded (after a power cut, say): installed again without a word, even when that fails.
-  row(
-      "present but not loaded",
-      [](F& f) {
-        f.writeAgentFile(kOldCopy);
-        f.failEveryLoad();
-      },
-      {}, "launch", {}, false, 7, true);
-  row(
-      "quit with the agent", [](F& f) { f.writeAgentFile(f.enginePath()); }, {}, "quit",
-      {kQuitOnAir}, true, 0, false);
-  row("quit without the agent", none, {}, "quit", {kQuitOffAir}, true, 0, false);
-  row("quit cancelled", none, {later}, "quit", {kQuitOffAir}, false, 0, false);
-  row("start fails", failing, {}, "startEngine", {ok("Could not start Kestrova", kStartFailed)},
-      false, 1, true);
-  row("login switch cannot install", failing, {}, "toggleAgent",
-      {ok("Could not enable automatic start", kStartFailed)}, false, 0, true);
-  row("stop cancelled", none, {later}, "stopEngine", {kStop}, false, 0, false);
-  row(
-      "stop, and launchd keeps the service", [](F& f) { f.runner.answer(kPrint, kOk); }, {},
-      "stopEngine", {kStop, kNotStopped}, false, 1, true);
+  row("present but not loaded", {}, "launch", {}, false, 7, true, [](F& f) {
+    f.writeAgentFile(kOldCopy);
+    f.failEveryLoad();
+  });
+  row("quit with the agent", {}, "quit", {kQuitOnAir}, true, 0, false,
+      [](F& f) { f.writeAgentFile(f.enginePath()); });
+  row("quit without the agent", {}, "quit", {kQuitOffAir}, true, 0, false);
+  row("quit cancelled", {later}, "quit", {kQuitOffAir}, false, 0, false);
+  row("start fails", {}, "startEngine", {ok("Could not start Kestrova", kStartFailed)}, false, 1,
+      true, failing);
+  row("login switch cannot install", {}, "toggleAgent",
+      {ok("Could not enable automatic start", kStartFailed)}, false, 0, true, failing);
+  row("stop cancelled", {later}, "stopEngine", {kStop}, false, 0, false);
+  row("stop, and launchd keeps the service", {}, "stopEngine", {kStop, kNotStopped}, false, 1, true,
+      [](F& f) { f.runner.answer(kPrint, kOk); });
 }
 
 // A failed setup leaves nothing to wait for; a failed start polls 2 s after its alert closes.

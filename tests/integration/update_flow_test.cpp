@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/update/helper_script.h"
@@ -148,10 +149,10 @@ TEST(UpdateHelperFailure, BringsTheEngineBackAndKeepsTheAppRunning) {
     EXPECT_EQ(f.alerts().back().informative,
               helperWritten ? "Could not start the update helper: No such file or directory"
                             : "Could not write the update helper: Is a directory");
-    EXPECT_EQ(f.runner.count(kBootout), helperWritten ? 2u : 0u)
-        << "stopped, and again by the install";
-    EXPECT_EQ(f.runner.count(f.bootstrapLine) > 0, helperWritten);
-    EXPECT_EQ(f.runner.count(kKickstart), helperWritten ? 0u : 1u);
+    // Stopped for the swap and again by the install, or only restarted.
+    EXPECT_EQ(std::tuple(f.runner.count(kBootout), f.runner.count(f.bootstrapLine) > 0,
+                         f.runner.count(kKickstart)),
+              helperWritten ? std::tuple(2u, true, 0u) : std::tuple(0u, false, 1u));
     f.platform.loop.advance(1);
     EXPECT_FALSE(f.platform.ui.terminated);
   }
