@@ -23,7 +23,7 @@
 namespace kestrova::testing {
 
 // Answers by the URL's path (a path with no answer is refused, as a port where nothing listens),
-// `delay` virtual seconds later. Downloads are held until finishDownloads(), so a test can look at
+// `delay` virtual seconds later. A download is held until finishDownload(), so a test can look at
 // the controller while one is in flight. Everything runs on the loop's thread.
 class ScriptedHttp final : public Http {
  public:
@@ -37,16 +37,14 @@ class ScriptedHttp final : public Http {
     loop_.postAfter(delay, [done = std::move(done), response] { done(response); });
   }
   void download(HttpRequest request, std::function<void(DownloadResult)> done) override {
-    held_.emplace_back(answer(std::move(request)).first.body.value_or(""), std::move(done));
+    held_ = {answer(std::move(request)).first.body.value_or(""), std::move(done)};
   }
-  // Hands every held download its file (deleted after its completion, as the real client does).
-  void finishDownloads(const std::string& file) {
-    for (auto& [body, done] : std::exchange(held_, {})) {
-      DownloadResult result;
-      result.file = writeFile(file, body);
-      done(result);
-      std::filesystem::remove(file);
-    }
+  // Hands the held download its file (deleted after its completion, as the real client does).
+  void finishDownload(const std::string& file) {
+    DownloadResult result;
+    result.file = writeFile(file, held_.first);
+    std::exchange(held_.second, {})(result);
+    std::filesystem::remove(file);
     loop_.runUntilIdle();
   }
   [[nodiscard]] std::size_t count(const std::string& path) const {
@@ -67,7 +65,7 @@ class ScriptedHttp final : public Http {
 
   VirtualLoop& loop_;
   std::map<std::string, std::pair<HttpResponse, double>> answers_;
-  std::vector<std::pair<std::string, std::function<void(DownloadResult)>>> held_;
+  std::pair<std::string, std::function<void(DownloadResult)>> held_;
 };
 
 inline ScriptedAnswer answerWith(int response, double heldFor = 0) {

@@ -116,7 +116,7 @@ TEST_F(UpdateFlow, AFailedVerificationGreysTheItemOnlyWhileItRuns) {
   delegate->offerUpdate(
       Updater::Release{"1.1.0", "https://feed.example/Kestrova-1.1.0.dmg", kDigest, "", 0, false});
   EXPECT_EQ(feeds() + downloads(), 2u);
-  http.finishDownloads(platform.sandbox.path("download"));
+  http.finishDownload(platform.sandbox.path("download"));
   EXPECT_FALSE(item().appearsDisabled);
   EXPECT_EQ(alerts().size(), 3u) << "the two offers, then the refusal";
   EXPECT_EQ(alerts().back(),
@@ -145,7 +145,7 @@ TEST(UpdateHelperFailure, BringsTheEngineBackAndKeepsTheAppRunning) {
       f.platform.sandbox.write("Library/Application Support/Kestrova/updates/swap.sh/x", "x");
     }
     f.acceptOfferAndDownload();
-    f.http.finishDownloads(f.platform.sandbox.path("download"));
+    f.http.finishDownload(f.platform.sandbox.path("download"));
     EXPECT_EQ(f.alerts().back().informative,
               helperWritten ? "Could not start the update helper: No such file or directory"
                             : "Could not write the update helper: Is a directory");
