@@ -33,31 +33,22 @@ TEST(MediaFolderReply, TheEnginesRefusalOrTheCountToldAsText) {
   EXPECT_FALSE(MediaFolder::requestBody("/bad\xff\xfe").has_value());
 }
 
-class MediaFolderCommand : public ControllerTest {
- protected:
-  void choose(const std::optional<std::string>& folder) {
+// Cancel sends nothing; without an engine the transport error is shown and no dashboard; a
+// chosen folder goes as JSON, its count is told, then the dashboard opens.
+TEST_F(ControllerTest, TheChosenFolderGoesToTheEngineAndItsAnswerIsTold) {
+  const auto choose = [&](const std::optional<std::string>& folder) {
     platform.ui.folders.push_back(folder);
     delegate->chooseMediaFolder();
     platform.loop.runUntilIdle();
-  }
-  [[nodiscard]] bool dashboardOpened() const {
-    return platform.ui.webWindow != nullptr && platform.ui.webWindow->broughtToFront > 0;
-  }
-};
-
-// Cancel sends nothing; without an engine the transport error is shown and no dashboard; a
-// chosen folder goes as JSON, its count is told, then the dashboard opens.
-TEST_F(MediaFolderCommand, TheChosenFolderGoesToTheEngineAndItsAnswerIsTold) {
+    return platform.ui.webWindow && platform.ui.webWindow->broughtToFront > 0;  // the dashboard
+  };
   choose(std::nullopt);
   EXPECT_EQ(platform.ui.activations, 1) << "the panel comes in front";
   EXPECT_EQ(platform.ui.panels.at(0).message,
             "Kestrova will broadcast the videos in this folder \u2014 and read nothing else.");
-  EXPECT_TRUE(http.sent.empty());
-  choose("/Users/ana/Movies");
-  EXPECT_FALSE(dashboardOpened());
+  EXPECT_FALSE(choose("/Users/ana/Movies"));
   http.on("/api/setup/folder", R"({"video_count": 12})");
-  choose("/Users/Zo\u00eb/My \"Videos\" \\ \u2014 100%");
-  EXPECT_TRUE(dashboardOpened());
+  EXPECT_TRUE(choose("/Users/Zo\u00eb/My \"Videos\" \\ \u2014 100%"));
   EXPECT_EQ(alerts(), (std::vector{ok("Could not use that folder", ScriptedHttp::kRefused),
                                    ok("Folder set", kFound12)}));
   const HttpRequest sent = http.sent.at(1);
