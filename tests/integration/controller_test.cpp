@@ -20,34 +20,34 @@ const std::string kStartFailed =
     "error";
 const std::string kLogs = "Library/Application Support/Kestrova/logs";
 const std::string kOldCopy = "/Volumes/Kestrova/Kestrova.app/Contents/Resources/engine/runtime/x";
-AlertSpec spec(const std::string& message, const std::string& informative,
-               std::vector<std::string> buttons) {
+AlertSpec ask(const std::string& message, const std::string& informative,
+              std::vector<std::string> buttons) {
   return AlertSpec{message, informative, std::move(buttons), std::nullopt};
 }
-const AlertSpec kMove = spec("Move Kestrova to Applications",
-                             "Kestrova is running from:\n/Users/example/Downloads/Kestrova.app\n\n"
-                             "It must live in the Applications folder to broadcast reliably. "
-                             "Quit, drag Kestrova to Applications, and open it from there.",
-                             {"Quit"});
+const AlertSpec kMove = ask("Move Kestrova to Applications",
+                            "Kestrova is running from:\n/Users/example/Downloads/Kestrova.app\n\n"
+                            "It must live in the Applications folder to broadcast reliably. "
+                            "Quit, drag Kestrova to Applications, and open it from there.",
+                            {"Quit"});
 const AlertSpec kWelcome =
-    spec("Welcome to Kestrova",
-         "Kestrova will set itself up to run in the background, so your channel keeps broadcasting "
-         "after restarts and power cuts.\n\nNext it will open the dashboard, where you choose your "
-         "video folder and connect your YouTube channel.",
-         {"Set Up", "Later"});
+    ask("Welcome to Kestrova",
+        "Kestrova will set itself up to run in the background, so your channel keeps broadcasting "
+        "after restarts and power cuts.\n\nNext it will open the dashboard, where you choose your "
+        "video folder and connect your YouTube channel.",
+        {"Set Up", "Later"});
 const AlertSpec kRepointed = ok("Kestrova updated",
                                 "This copy of Kestrova is now the one that runs in the background, "
                                 "and your channel will keep broadcasting as before.");
-const AlertSpec kQuitOnAir = spec("Quit Kestrova?",
-                                  "Your channel will keep broadcasting in the background. To take "
-                                  "it off air, use the dashboard.",
-                                  {"Quit", "Cancel"});
-const AlertSpec kQuitOffAir = spec(
+const AlertSpec kQuitOnAir = ask("Quit Kestrova?",
+                                 "Your channel will keep broadcasting in the background. To take "
+                                 "it off air, use the dashboard.",
+                                 {"Quit", "Cancel"});
+const AlertSpec kQuitOffAir = ask(
     "Quit Kestrova?", "The engine will stop and your channel will go off air.", {"Quit", "Cancel"});
-const AlertSpec kStop = spec("Stop broadcasting?",
-                             "Your channel goes off air until you choose Start Kestrova. Playout "
-                             "resumes from exactly where it stopped.",
-                             {"Stop", "Cancel"});
+const AlertSpec kStop = ask("Stop broadcasting?",
+                            "Your channel goes off air until you choose Start Kestrova. Playout "
+                            "resumes from exactly where it stopped.",
+                            {"Stop", "Cancel"});
 const AlertSpec kNotStopped = ok("Could not stop the engine",
                                  "macOS did not release the background service. Try again, or "
                                  "restart the Mac.");
