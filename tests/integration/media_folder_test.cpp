@@ -15,88 +15,46 @@ const std::string kFound12 = "Found 12 videos. Go back to the setup page and pre
 
 // Only the transport error and the body count, never the status.
 TEST(MediaFolderReply, TheEnginesRefusalOrTheCountToldAsText) {
-  const struct {
-    int status;
-    const char* body;
-    std::optional<std::string> refusal;
-    std::string countText;  // told when there is no refusal
-  } rows[] = {
-      {200, R"({"video_count": 1})", std::nullopt,
-       "Found 1 video. Go back to the setup page and press Continue."},
-      {500, R"({"video_count": 12.0})", std::nullopt, kFound12},
-      {200, R"({"error": null, "video_count": 12})", std::nullopt, kFound12},
-      {200, R"({"error": 7, "video_count": 12})", std::nullopt, kFound12},
-      {200, R"({"video_count": 0})", std::nullopt, kNoVideos},
-      {200, R"({"video_count": -4})", std::nullopt, kNoVideos},
-      {200, R"({"video_count": 2.5})", std::nullopt, kNoVideos},
-      {200, R"({"video_count": "12"})", std::nullopt, kNoVideos},
-      {200, R"({"video_count": 18446744073709551615})", std::nullopt, kNoVideos},
-      {200, R"([{"video_count": 3}])", std::nullopt, kNoVideos},
-      {200, "<html>oops</html>", std::nullopt, kNoVideos},
-      {200, R"({"error": "That folder is not readable.", "video_count": 5})",
-       "That folder is not readable.", ""},
+  const std::pair<const char*, std::string> rows[] = {
+      {R"({"video_count": 1})", "Found 1 video. Go back to the setup page and press Continue."},
+      {R"({"video_count": 12.0, "error": 7})", kFound12},
+      {R"({"video_count": 0})", kNoVideos},
+      {R"({"video_count": -4})", kNoVideos},
+      {R"({"video_count": 2.5})", kNoVideos},
+      {R"({"video_count": "12"})", kNoVideos},
+      {R"({"video_count": 18446744073709551615})", kNoVideos},
+      {"<html>oops</html>", kNoVideos},
+      {R"({"error": "Not readable.", "video_count": 5})", "Not readable."},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.body);
-    HttpResponse response;
-    response.statusCode = row.status;
-    response.body = row.body;
-    const MediaFolder::Reply reply = MediaFolder::readReply(response);
-    EXPECT_EQ(reply.message, row.refusal);
-    if (!row.refusal) {
-      EXPECT_EQ(MediaFolder::countText(reply.count), row.countText);
-    }
+  for (const auto& [body, told] : rows) {
+    const MediaFolder::Reply reply = MediaFolder::readReply({std::nullopt, 500, body});
+    EXPECT_EQ(reply.message.value_or(MediaFolder::countText(reply.count)), told) << body;
   }
   EXPECT_FALSE(MediaFolder::requestBody("/bad\xff\xfe").has_value());
 }
 
-class MediaFolderCommand : public ControllerTest {
- protected:
-  void choose(const std::optional<std::string>& folder) {
+// Cancel sends nothing; without an engine the transport error is shown and no dashboard; a
+// chosen folder goes as JSON, its count is told, then the dashboard opens.
+TEST_F(ControllerTest, TheChosenFolderGoesToTheEngineAndItsAnswerIsTold) {
+  const auto choose = [&](const std::optional<std::string>& folder) {
     platform.ui.folders.push_back(folder);
     delegate->chooseMediaFolder();
     platform.loop.runUntilIdle();
-  }
-  [[nodiscard]] bool dashboardOpened() const {
-    return platform.ui.webWindow != nullptr && platform.ui.webWindow->broughtToFront > 0;
-  }
-};
-
-TEST_F(MediaFolderCommand, SendsThePlainPathTellsTheCountThenOpensTheDashboard) {
-  http.on("/api/setup/folder", R"({"video_count": 12})");
-  const std::string folder = "/Users/Zo\u00eb/My \"Videos\" \\ \u2014 \u6771\u4eac 100%";
-  choose(folder);
-  EXPECT_EQ(alerts(), (std::vector<AlertSpec>{{"Folder set", kFound12, {"OK"}, std::nullopt}}));
-  EXPECT_TRUE(dashboardOpened());
-  ASSERT_EQ(http.requests().size(), 1u);
-  const HttpRequest sent = http.requests()[0];
-  EXPECT_EQ(sent.method, "POST");
-  EXPECT_EQ(sent.url, "http://127.0.0.1:8800/api/setup/folder");
-  EXPECT_EQ(
-      sent.headers,
-      (std::vector<std::pair<std::string, std::string>>{{"Content-Type", "application/json"}}));
-  EXPECT_EQ(sent.body,
-            "{\"path\":\"/Users/Zo\u00eb/My \\\"Videos\\\" \\\\ \u2014 \u6771\u4eac 100%\"}");
-}
-
-TEST_F(MediaFolderCommand, ThePanelComesInFrontAndCancelSendsNothing) {
+    return platform.ui.webWindow && platform.ui.webWindow->broughtToFront > 0;  // the dashboard
+  };
   choose(std::nullopt);
-  EXPECT_EQ(platform.ui.activations, 1);
-  ASSERT_EQ(platform.ui.panels.size(), 1u);
-  EXPECT_EQ(platform.ui.panels[0].title, "Choose your video folder");
-  EXPECT_EQ(platform.ui.panels[0].message,
+  EXPECT_EQ(platform.ui.activations, 1) << "the panel comes in front";
+  EXPECT_EQ(platform.ui.panels.at(0).message,
             "Kestrova will broadcast the videos in this folder \u2014 and read nothing else.");
-  EXPECT_EQ(platform.ui.panels[0].prompt, "Use This Folder");
-  EXPECT_TRUE(http.requests().empty());
-  EXPECT_TRUE(alerts().empty());
-}
-
-TEST_F(MediaFolderCommand, NoEngineShowsTheTransportErrorAndNoDashboard) {
-  choose("/Users/ana/Movies");
-  EXPECT_EQ(alerts(),
-            (std::vector<AlertSpec>{
-                {"Could not use that folder", ScriptedHttp::kRefused, {"OK"}, std::nullopt}}));
-  EXPECT_FALSE(dashboardOpened());
+  EXPECT_FALSE(choose("/Users/ana/Movies"));
+  http.on("/api/setup/folder", R"({"video_count": 12})");
+  EXPECT_TRUE(choose("/Users/Zo\u00eb/My \"Videos\" \\ \u2014 100%"));
+  EXPECT_EQ(alerts(), (std::vector{ok("Could not use that folder", ScriptedHttp::kRefused),
+                                   ok("Folder set", kFound12)}));
+  const HttpRequest sent = http.sent.at(1);
+  EXPECT_EQ(sent.method + " " + sent.url, "POST http://127.0.0.1:8800/api/setup/folder");
+  EXPECT_EQ(sent.headers, (decltype(sent.headers){{"Content-Type", "application/json"}}));
+  EXPECT_EQ(sent.body, "{\"path\":\"/Users/Zo\u00eb/My \\\"Videos\\\" \\\\ \u2014 100%\"}");
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/update/helper_script.h"
@@ -21,34 +23,24 @@ const std::string kDigest = "5e884898da28047151d0e56f8dc6292773603d0d6aabbdd62a1
 const std::string kBroadcast =
     "Updating stops the broadcast for about a minute; it resumes by itself from where it stopped.";
 
-AlertSpec ok(const std::string& message, const std::string& informative) {
-  return AlertSpec{message, informative, {"OK"}, std::nullopt};
-}
 AlertSpec offer(const std::string& version, const std::string& informative) {
   return AlertSpec{
       "Kestrova " + version + " is available", informative, {"Update Now", "Later"}, std::nullopt};
 }
 
-class UpdateFlow : public ControllerTest {
- protected:
+// Launched with nothing to ask; the feed and the image are published by each test.
+struct UpdateFlow : ControllerTest {
   UpdateFlow() {
-    writeAgentFile(enginePath());
-    serviceLoaded(true);
+    launchSettled();
     http.on("/Kestrova-1.1.0.dmg", "image bytes");
   }
   // The feed's body decides, whatever the status it comes with.
   void publish(const std::string& version, const std::string& notes = "", long status = 200) {
     http.on("/appcast.json",
             R"({"version": ")" + version + R"(", "url": "https://feed.example/Kestrova-)" +
-                version + R"(.dmg", "sha256": ")" + kDigest +
-                R"(", "published": 1780000000, "notes": ")" + notes + R"("})",
+                version + R"(.dmg", "sha256": ")" + kDigest + R"(", "published": 1, "notes": ")" +
+                notes + R"("})",
             0, status);
-  }
-  void launchQuietly() {
-    launch();
-    platform.loop.runUntilIdle();
-    ASSERT_TRUE(alerts().empty());
-    runner.clearCalls();
   }
   [[nodiscard]] std::size_t feeds() const { return http.count("/appcast.json"); }
   [[nodiscard]] std::size_t downloads() const { return http.count("/Kestrova-1.1.0.dmg"); }
@@ -56,39 +48,30 @@ class UpdateFlow : public ControllerTest {
     quiet ? delegate->runUpdateCheck(true) : delegate->checkForUpdates();
     platform.loop.runUntilIdle();
   }
-  // What the verification tools say about the downloaded image.
-  void verificationSays(const std::string& digest) {
+  // The verification tools' verdict on the downloaded image, then the offer accepted.
+  void acceptOfferAndDownload(const std::string& digest = kDigest) {
     const auto image = Updater::imagePath("1.1.0");
     runner.answer("/usr/bin/shasum -a 256 " + image, ShellResult{0, digest + "  " + image + "\n"});
     runner.answer("/usr/sbin/spctl -a -t open --context context:primary-signature -v " + image,
                   ShellResult{0, image + ": accepted\nsource=Notarized Developer ID\n"});
-  }
-  void acceptOfferAndDownload() {
     publish("1.1.0");
     platform.ui.answers.push_back(answerWith(kAlertFirstButton));
-    const std::size_t before = downloads();
     check(false);
-    ASSERT_EQ(downloads(), before + 1);
-    http.finishDownloads(platform.sandbox.path("tmp"));
+    ASSERT_TRUE(downloads() == 1 && item().appearsDisabled);
   }
 };
 
 TEST_F(UpdateFlow, QuietChecksSpeakOnlyOfANewerReleaseAndMenuChecksOfEveryOutcome) {
-  launchQuietly();
   check(true);  // unreachable
-  for (const char* notNewer : {"1.0.0", "0.9.9"}) {
-    publish(notNewer);
-    check(true);
-  }
+  publish("1.0.0");
+  check(true);
   EXPECT_TRUE(alerts().empty());
   http.on("/appcast.json", R"({"version": 2})");
   check(false);
-  publish("1.0.0", "", 503);
+  publish("0.9.9", "", 503);
   check(false);
   // Without a version of its own the running copy is version "0".
   platform.host.info.erase("CFBundleShortVersionString");
-  publish("0.0");
-  check(false);
   platform.ui.answers.push_back(answerWith(kSecondButton));
   publish("0.0.1");
   check(true);
@@ -96,136 +79,75 @@ TEST_F(UpdateFlow, QuietChecksSpeakOnlyOfANewerReleaseAndMenuChecksOfEveryOutcom
                           ok("Could not check for updates",
                              "The update feed was unreachable. Check the internet connection."),
                           ok("You are up to date", "Kestrova 1.0.0 is the newest version."),
-                          ok("You are up to date", "Kestrova 0 is the newest version."),
                           offer("0.0.1", "You have 0.\n\n" + kBroadcast)}));
   EXPECT_EQ(downloads(), 0u);
-  for (const HttpRequest& sent : http.requests()) {
-    if (sent.url.ends_with("/appcast.json")) {
-      EXPECT_EQ(sent.url, "https://feed.example/appcast.json");
-      EXPECT_EQ(sent.cachePolicy, CachePolicy::ignoreLocalCache);
-    }
-  }
-}
-
-TEST(FeedLocation, TheDefaultUnlessTheConfigNamesAUsableURL) {
-  TestPlatform test;
-  const auto feedWith = [&](const std::string& config) {
-    test.sandbox.write(kConfigFile, config);
-    return Updater::feedURL();
-  };
-  EXPECT_EQ(Updater::feedURL(), "https://kestrova.talmiro.com/appcast.json");
-  for (const char* config : {"not json", R"("https://x.example/feed")", R"({"update_feed": ""})",
-                             R"({"update_feed": 5})", R"({"update_feed": "feed.json"})",
+  EXPECT_EQ(http.sent.at(1).url, "https://feed.example/appcast.json") << "as the config says";
+  EXPECT_EQ(http.sent.at(1).cachePolicy, CachePolicy::ignoreLocalCache);
+  for (const char* config : {"not json", R"({"update_feed": "feed.json"})",
                              R"({"update_feed": "https://x.example/a b"})"}) {
-    EXPECT_EQ(feedWith(config), kFeedURL) << config;
+    platform.sandbox.write(kConfigFile, config);
+    EXPECT_EQ(Updater::feedURL(), kFeedURL) << "the default unless the config names a usable URL";
   }
-  EXPECT_EQ(feedWith(R"({"update_feed": "https://mirror.example/feed.json", "port": 9000})"),
-            "https://mirror.example/feed.json");
 }
 
 // "Later" is not remembered: each scheduled check offers the release again.
 TEST_F(UpdateFlow, ChecksRunTwoMinutesAfterLaunchAndThenDaily) {
   publish("1.1.0", "Smoother playback.\\nFewer stalls.");
   for (int i = 0; i < 2; ++i) platform.ui.answers.push_back(answerWith(kSecondButton));
-  launchQuietly();
-  platform.loop.advance(119.9);
-  EXPECT_EQ(feeds(), 0u);
-  platform.loop.advance(0.1);
-  EXPECT_EQ(feeds(), 1u);
-  platform.loop.advance(86'400 - 120 - 0.1);  // daily from launch
-  EXPECT_EQ(feeds(), 1u);
-  platform.loop.advance(0.1);
-  EXPECT_EQ(feeds(), 2u);
+  for (const double wait : {119.9, 0.1, 86'400 - 120 - 0.1, 0.1}) {
+    const std::size_t before = feeds();
+    platform.loop.advance(wait);
+    EXPECT_EQ(feeds(), before + (wait < 1 ? 1 : 0)) << "after " << platform.loop.now();
+  }
   const auto expected =
       offer("1.1.0", "You have 1.0.0.\n\nSmoother playback.\nFewer stalls.\n\n" + kBroadcast);
   EXPECT_EQ(alerts(), (std::vector<AlertSpec>{expected, expected}));
 }
 
 TEST_F(UpdateFlow, AFailedVerificationGreysTheItemOnlyWhileItRuns) {
-  launchQuietly();
-  verificationSays(std::string(64, '0'));
-  publish("1.1.0");
-  platform.ui.answers.push_back(answerWith(kAlertFirstButton));
-  check(false);
-  EXPECT_TRUE(item().appearsDisabled);
+  acceptOfferAndDownload(std::string(64, '0'));
   // While the download runs, neither a check nor another "Update Now" starts anything.
   delegate->checkForUpdates();
   platform.ui.answers.push_back(answerWith(kAlertFirstButton));
   delegate->offerUpdate(
       Updater::Release{"1.1.0", "https://feed.example/Kestrova-1.1.0.dmg", kDigest, "", 0, false});
-  EXPECT_EQ(feeds(), 1u);
-  EXPECT_EQ(downloads(), 1u);
-  EXPECT_EQ(alerts().size(), 2u) << "the two offers, and nothing else";
-
-  http.finishDownloads(platform.sandbox.path("tmp"));
+  EXPECT_EQ(feeds() + downloads(), 2u);
+  http.finishDownload(platform.sandbox.path("download"));
   EXPECT_FALSE(item().appearsDisabled);
-  EXPECT_EQ(alerts().back(),
-            ok("Update not installed",
-               "The downloaded file did not match the published checksum, so it was discarded. "
-               "Try again later."));
-  EXPECT_FALSE(fs::exists(Updater::imagePath("1.1.0")));
-  EXPECT_EQ(runner.count(kBootout), 0u) << "the engine was never interrupted";
-  EXPECT_TRUE(platform.host.spawned().empty());
-}
-
-TEST_F(UpdateFlow, AVerifiedImageIsHandedToTheHelperAndTheAppQuits) {
-  launchQuietly();
-  verificationSays(kDigest);
-  runner.answer(kPrint, std::vector<ShellResult>{kOk, kUnknownService});
-  acceptOfferAndDownload();
-  EXPECT_FALSE(item().appearsDisabled);
-  const auto script = Updater::helperScriptPath();
-  EXPECT_EQ(platform.sandbox.read("Library/Application Support/Kestrova/updates/swap.sh"),
-            Updater::helperScript(Tools{}));
-  EXPECT_EQ(fs::status(script).permissions(), fs::perms(0755));
-  EXPECT_EQ(runner.count(kBootout), 1u);
-  EXPECT_EQ(platform.host.spawned(), (std::vector<std::vector<std::string>>{
-                                         {"/bin/bash", script, "4242", "/Applications/Kestrova.app",
-                                          Updater::imagePath("1.1.0"), Updater::helperLogPath()}}));
-  EXPECT_EQ(
-      platform.sandbox.read("Library/Application Support/Kestrova/updates/Kestrova-1.1.0.dmg"),
-      "image bytes");
-  platform.loop.advance(0.29);
-  EXPECT_FALSE(platform.ui.terminated);
-  platform.loop.advance(0.01);
-  EXPECT_TRUE(platform.ui.terminated);
-  EXPECT_EQ(alerts().size(), 1u) << "only the offer";
+  EXPECT_EQ(alerts().size(), 3u) << "the two offers, then the refusal";
+  EXPECT_EQ(alerts().back().message, "Update not installed");  // the reason is the verifier's
+  EXPECT_TRUE(runner.count(kBootout) == 0 && platform.host.spawned().empty());
 }
 
 // A swap that cannot start must leave the engine running: installed again when it was already
-// stopped, restarted when it was not.
-TEST_F(UpdateFlow, AHelperThatCannotStartBringsTheEngineBackByInstalling) {
-  Tools noBash;
-  noBash.bash = platform.sandbox.path("no-such-bash");
-  Platform withoutBash{platform.loop, http, platform.ui, platform.host, runner, noBash};
-  ScopedPlatform swapped{withoutBash};
-  platform.host.realSpawns = true;
-  launchQuietly();
-  verificationSays(kDigest);
-  runner.answer(kPrint, kUnknownService);  // gone once stopped, and until bootstrapped again
-  loadSucceeds();
-  acceptOfferAndDownload();
-  EXPECT_EQ(alerts().back(), ok("Update not installed",
-                                "Could not start the update helper: No such file or directory"));
-  EXPECT_EQ(runner.count(kBootout), 2u) << "stopped for the swap, and again by the install";
-  EXPECT_GE(runner.count(bootstrapLine()), 1u);
-  EXPECT_EQ(runner.count(kKickstart), 0u);
-  platform.loop.advance(1);
-  EXPECT_FALSE(platform.ui.terminated);
-}
-
-TEST_F(UpdateFlow, AHelperThatCannotBeWrittenRestartsTheStillLoadedEngine) {
-  launchQuietly();
-  verificationSays(kDigest);
-  // A folder where the script goes cannot be replaced by a file.
-  platform.sandbox.write("Library/Application Support/Kestrova/updates/swap.sh/occupied", "x");
-  acceptOfferAndDownload();
-  EXPECT_EQ(alerts().back(),
-            ok("Update not installed", "Could not write the update helper: Is a directory"));
-  EXPECT_EQ(runner.count(kBootout), 0u);
-  EXPECT_EQ(runner.count(kKickstart), 1u);
-  platform.loop.advance(1);
-  EXPECT_FALSE(platform.ui.terminated);
+// stopped (no shell to run the helper), restarted when it was not (a folder where it goes).
+TEST(UpdateHelperFailure, BringsTheEngineBackAndKeepsTheAppRunning) {
+  for (const bool helperWritten : {false, true}) {
+    UpdateFlow f;
+    Tools noBash;
+    noBash.bash = f.platform.sandbox.path("no-such-bash");
+    Platform withoutBash{f.platform.loop, f.http, f.platform.ui, f.platform.host, f.runner, noBash};
+    std::optional<ScopedPlatform> swapped;
+    if (helperWritten) {
+      swapped.emplace(withoutBash);
+      f.platform.host.realSpawns = true;
+      f.runner.answer(kPrint, kUnknownService);  // gone once stopped, until installed again
+      f.loadSucceeds();
+    } else {
+      f.platform.sandbox.write("Library/Application Support/Kestrova/updates/swap.sh/x", "x");
+    }
+    f.acceptOfferAndDownload();
+    f.http.finishDownload(f.platform.sandbox.path("download"));
+    EXPECT_EQ(f.alerts().back().informative,
+              helperWritten ? "Could not start the update helper: No such file or directory"
+                            : "Could not write the update helper: Is a directory");
+    // Stopped for the swap and again by the install, or only restarted.
+    EXPECT_EQ(std::tuple(f.runner.count(kBootout), f.runner.count(f.bootstrapLine) > 0,
+                         f.runner.count(kKickstart)),
+              helperWritten ? std::tuple(2u, true, 0u) : std::tuple(0u, false, 1u));
+    f.platform.loop.advance(1);
+    EXPECT_FALSE(f.platform.ui.terminated);
+  }
 }
 
 }  // namespace
