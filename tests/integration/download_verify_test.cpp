@@ -117,7 +117,6 @@ TEST_F(DownloadVerify, AnImageIsKeptOnlyWhenItsDigestGatekeeperAndTeamAllAgree) 
        "to support@talmiro.com."},
       // The team comparison needs two teams, and a codesign that runs.
       {"unsigned-app", "", "OTHERTEAM1", "", none, std::nullopt},
-      {"adhoc-app", "adhoc", "OTHERTEAM1", "", none, std::nullopt},
       {"adhoc-image", kTeam, "adhoc", "0\nimage: accepted\nsource=Stand-in\n", none, std::nullopt},
       {"no-codesign", kTeam, "OTHERTEAM1", "", [](Release&, Tools& t) { t.codesign = "/none"; },
        std::nullopt},
