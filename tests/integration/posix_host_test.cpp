@@ -47,6 +47,9 @@ TEST(PosixHost, ReadsTheTopDictionarysStringsOnceAndTheFactsOfThisMachine) {
   for (const auto& [key, value] : keys) EXPECT_EQ(host.infoString(key), value) << key;
   sandbox.write("Broken.app/Contents/Info.plist", "<plist><dict><key>CFBundleName</key><string>x");
   EXPECT_EQ(PosixHost(sandbox.path("Broken.app")).infoString("CFBundleName"), std::nullopt);
+  sandbox.write("Other.app/Contents/Info.plist",
+                "<x><dict><key>A</key><string>x</string></dict></x>");
+  EXPECT_EQ(PosixHost(sandbox.path("Other.app")).infoString("A"), std::nullopt);
   EXPECT_EQ(host.resourcesPath(), std::nullopt);
   sandbox.write("K.app/Contents/Resources/engine/x", "");
   EXPECT_EQ(PosixHost(sandbox.path("K.app")).resourcesPath(),
