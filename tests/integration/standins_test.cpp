@@ -32,25 +32,19 @@ class StandinsTest : public ::testing::Test {
     return launchctl({"print", kDomain + "/" + label});
   }
   std::string agent(const std::string& label, const std::string& script, const std::string& keys) {
-    const std::string file = test.sandbox.write(
+    return test.sandbox.write(
         "Library/LaunchAgents/" + label + ".plist",
         "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><dict><key>Label</key><string>" + label +
             "</string><key>ProgramArguments</key><array><string>/bin/sh</string><string>-c"
             "</string><string>" +
-            script + "</string></array><key>RunAtLoad</key><true/>" + keys + "</dict></plist>");
-    std::filesystem::permissions(file, std::filesystem::perms(0644));
-    return file;
+            script + "</string></array><key>RunAtLoad</key><true/>" + keys + "</dict></plist>",
+        std::filesystem::perms(0644));
   }
-  ShellResult find() {
-    return tool(standinTools().security,
-                {"find-generic-password", "-s", "com.talmiro.kestrova", "-a", "password", "-w"});
+  ShellResult security(const std::string& verb, std::vector<std::string> more = {}) {
+    more.insert(more.begin(), {verb, "-s", "com.talmiro.kestrova", "-a", "password"});
+    return tool(standinTools().security, more);
   }
-  ShellResult add(const std::string& password, bool update = false) {
-    std::vector<std::string> args = {
-        "add-generic-password", "-s", "com.talmiro.kestrova", "-a", "password", "-w", password};
-    if (update) args.push_back("-U");
-    return tool(standinTools().security, args);
-  }
+  ShellResult find() { return security("find-generic-password", {"-w"}); }
 
   TestPlatform test{standinTools()};
 };
@@ -91,13 +85,14 @@ TEST_F(StandinsTest, SecurityAnswers44And45AndUpdatesWithU) {
   EXPECT_EQ(find(), (ShellResult{44,
                                  "security: SecKeychainSearchCopyNext: The specified item "
                                  "could not be found in the keychain.\n"}));
-  EXPECT_EQ(add("correct horse \"battery\""), (ShellResult{0, ""}));
+  const std::string add = "add-generic-password";
+  EXPECT_EQ(security(add, {"-w", "correct horse \"battery\""}), (ShellResult{0, ""}));
   EXPECT_EQ(find(), (ShellResult{0, "correct horse \"battery\"\n"}));
-  EXPECT_EQ(add("other"), (ShellResult{45,
-                                       "security: SecKeychainItemCreateFromContent "
-                                       "(<default>): The specified item already exists in "
-                                       "the keychain.\n"}));
-  EXPECT_EQ(add("staple", /*update=*/true), (ShellResult{0, ""}));
+  EXPECT_EQ(security(add, {"-w", "other"}),
+            (ShellResult{45,
+                         "security: SecKeychainItemCreateFromContent (<default>): The specified "
+                         "item already exists in the keychain.\n"}));
+  EXPECT_EQ(security(add, {"-w", "staple", "-U"}), (ShellResult{0, ""}));
   EXPECT_EQ(find(), (ShellResult{0, "staple\n"}));
 }
 

@@ -27,8 +27,7 @@ struct ChildSpec {
   // "/dev/null". Both may name the same file.
   std::string stdoutPath = "";
   std::string stderrPath = "";
-  bool captureOutput = false;  // both streams into a pipe, collected by wait() into output()
-  bool ownGroup = false;       // a new session: signals and the final kill reach its whole group
+  bool ownGroup = false;  // a new session: signals and the final kill reach its whole group
   std::function<void()> inChild = {};  // runs in the child just before exec (e.g. drop privileges)
 };
 
@@ -54,20 +53,15 @@ class ChildProcess {
   // Signals, then waits (SIGKILL ends any child, so its wait always has an answer).
   std::optional<int> stop(int number = SIGTERM, double limitSeconds = 30);
   // Still running (not yet ended, or ended but not reaped here).
-  [[nodiscard]] bool running();
-  // What the child wrote with `captureOutput`, as far as wait() has read it.
-  [[nodiscard]] const std::string& output() const { return output_; }
+  [[nodiscard]] bool running() { return pid_ > 0 && !reap(false); }
 
  private:
   void start(const ChildSpec& spec, const std::function<void()>& body);
-  bool drain(int milliseconds);
   bool reap(bool block);
 
   pid_t pid_ = -1;
   bool group_ = false;
-  int pipe_ = -1;
   std::optional<int> status_;
-  std::string output_;
   std::string error_;
 };
 

@@ -7,21 +7,20 @@
 #include "app/platform/posix_host.h"
 
 namespace kestrova::testing {
+namespace {
+std::optional<std::string> lookUp(const std::map<std::string, std::string>& map,
+                                  const std::string& key) {
+  const auto found = map.find(key);
+  return found == map.end() ? std::nullopt : std::optional(found->second);
+}
+}  // namespace
 
 std::optional<std::string> FakeHost::environment(const std::string& name) const {
-  auto found = env.find(name);
-  if (found == env.end()) {
-    return std::nullopt;
-  }
-  return found->second;
+  return lookUp(env, name);
 }
 
 std::optional<std::string> FakeHost::infoString(const std::string& key) const {
-  auto found = info.find(key);
-  if (found == info.end()) {
-    return std::nullopt;
-  }
-  return found->second;
+  return lookUp(info, key);
 }
 
 void FakeHost::systemLog(const std::string& line) const {
@@ -34,42 +33,16 @@ bool FakeHost::isExecutableFile(const std::string& path) const {
 }
 
 void FakeHost::sleepFor(double seconds) const {
-  {
-    std::lock_guard lock(mutex_);
-    slept_ += seconds;
-  }
-  if (realSleeps) {
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-  }
+  locked([&] { slept_ += seconds; });
+  if (realSleeps) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
 std::optional<std::string> FakeHost::spawnDetached(
     const std::string& path, const std::vector<std::string>& arguments) const {
-  {
-    std::lock_guard lock(mutex_);
-    std::vector<std::string> call{path};
-    call.insert(call.end(), arguments.begin(), arguments.end());
-    spawned_.push_back(std::move(call));
-  }
-  if (!realSpawns) {
-    return std::nullopt;
-  }
-  return PosixHost().spawnDetached(path, arguments);
-}
-
-std::vector<std::string> FakeHost::logLines() const {
-  std::lock_guard lock(mutex_);
-  return logs_;
-}
-
-double FakeHost::sleptSeconds() const {
-  std::lock_guard lock(mutex_);
-  return slept_;
-}
-
-std::vector<std::vector<std::string>> FakeHost::spawned() const {
-  std::lock_guard lock(mutex_);
-  return spawned_;
+  std::vector<std::string> call{path};
+  call.insert(call.end(), arguments.begin(), arguments.end());
+  locked([&] { spawned_.push_back(std::move(call)); });
+  return realSpawns ? PosixHost().spawnDetached(path, arguments) : std::nullopt;
 }
 
 }  // namespace kestrova::testing

@@ -11,6 +11,14 @@
 namespace kestrova::testing {
 
 class FakeHost final : public Host {
+ private:
+  // Runs `f` holding the mutex (declared first: the inline members below use it).
+  template <typename F>
+  auto locked(F f) const {
+    std::lock_guard lock(mutex_);
+    return f();
+  }
+
  public:
   explicit FakeHost(std::string home) : home_(std::move(home)) {}
 
@@ -27,9 +35,15 @@ class FakeHost final : public Host {
   bool realSpawns = false;  // start detached programs for real or only record
 
   // What the core did.
-  [[nodiscard]] std::vector<std::string> logLines() const;
-  [[nodiscard]] double sleptSeconds() const;
-  [[nodiscard]] std::vector<std::vector<std::string>> spawned() const;
+  [[nodiscard]] std::vector<std::string> logLines() const {
+    return locked([&] { return logs_; });
+  }
+  [[nodiscard]] double sleptSeconds() const {
+    return locked([&] { return slept_; });
+  }
+  [[nodiscard]] std::vector<std::vector<std::string>> spawned() const {
+    return locked([&] { return spawned_; });
+  }
 
   [[nodiscard]] std::string homeDirectory() const override { return home_; }
   [[nodiscard]] std::optional<std::string> environment(const std::string& name) const override;

@@ -3,9 +3,7 @@
 #include <httplib.h>
 #include <strings.h>
 
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <stdexcept>
 
 #include "tests/support/real_processes.h"
@@ -20,59 +18,34 @@ std::optional<std::string> RecordedRequest::header(const std::string& name) cons
 }
 
 // The handlers and the record of what arrived; shared by the server's worker threads.
-class LoopbackServer::Routes {
- public:
-  void set(const std::string& method, const std::string& path, Handler handler) {
-    std::lock_guard lock(mutex_);
-    handlers_[{method, path}] = std::move(handler);
-  }
-
-  [[nodiscard]] std::vector<RecordedRequest> recorded() const {
-    std::lock_guard lock(mutex_);
-    return recorded_;
-  }
+struct LoopbackServer::Routes {
+  std::mutex mutex;
+  std::condition_variable stopped;  // cuts delayed replies short
+  bool stopping = false;
+  std::map<std::pair<std::string, std::string>, Handler> handlers;
+  std::vector<RecordedRequest> recorded;
 
   void serve(const httplib::Request& req, httplib::Response& res) {
-    RecordedRequest request{req.method, req.path, queryOf(req.target), {}, req.body};
-    for (const auto& [key, value] : req.headers) request.headers.emplace_back(key, value);
-    Handler handler;
+    RecordedRequest request{
+        req.method, req.path, {req.headers.begin(), req.headers.end()}, req.body};
+    Handler handler = [](const RecordedRequest&) {
+      return LoopbackReply{404, "not found", "text/plain", 0, {}};
+    };
     {
-      std::lock_guard lock(mutex_);
-      recorded_.push_back(request);
-      auto found = handlers_.find({request.method, request.path});
-      if (found != handlers_.end()) handler = found->second;
+      std::lock_guard lock(mutex);
+      recorded.push_back(request);
+      if (auto found = handlers.find({req.method, req.path}); found != handlers.end()) {
+        handler = found->second;
+      }
     }
-    LoopbackReply reply =
-        handler ? handler(request) : LoopbackReply{404, "not found", "text/plain", 0, {}};
-    waitOrStop(reply.delaySeconds);
+    const LoopbackReply reply = handler(request);
+    std::unique_lock lock(mutex);
+    stopped.wait_for(lock, std::chrono::duration<double>(reply.delaySeconds),
+                     [this] { return stopping; });
     res.status = reply.status;
     for (const auto& [key, value] : reply.headers) res.set_header(key, value);
     res.set_content(reply.body, reply.contentType.c_str());
   }
-
-  void stopping() {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-    wake_.notify_all();
-  }
-
- private:
-  static std::string queryOf(const std::string& target) {
-    auto mark = target.find('?');
-    return mark == std::string::npos ? std::string() : target.substr(mark + 1);
-  }
-
-  void waitOrStop(double seconds) {
-    if (seconds <= 0) return;
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_; });
-  }
-
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopping_ = false;
-  std::map<std::pair<std::string, std::string>, Handler> handlers_;
-  std::vector<RecordedRequest> recorded_;
 };
 
 LoopbackServer::LoopbackServer()
@@ -90,21 +63,19 @@ LoopbackServer::LoopbackServer()
   port_ = server_->bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("loopback server: cannot bind 127.0.0.1");
   // The socket already listens, so requests sent before the accept loop starts simply queue.
-  auto ended = std::make_shared<std::atomic<bool>>(false);
-  thread_ = std::thread([server = server_.get(), ended] {
-    server->listen_after_bind();
-    ended->store(true);
-  });
+  thread_ = std::thread([server = server_.get()] { server->listen_after_bind(); });
   // stop() only acts on a running server: wait for the loop so the destructor can always end it.
-  while (!server_->is_running() && !ended->load()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  while (!server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 LoopbackServer::~LoopbackServer() {
-  routes_->stopping();
+  {
+    std::lock_guard lock(routes_->mutex);
+    routes_->stopping = true;
+  }
+  routes_->stopped.notify_all();
   server_->stop();
-  if (thread_.joinable()) thread_.join();
+  thread_.join();
 }
 
 std::string LoopbackServer::url(const std::string& path) const {
@@ -116,12 +87,16 @@ void LoopbackServer::on(const std::string& method, const std::string& path, Loop
 }
 
 void LoopbackServer::on(const std::string& method, const std::string& path, Handler handler) {
-  routes_->set(method, path, std::move(handler));
+  std::lock_guard lock(routes_->mutex);
+  routes_->handlers[{method, path}] = std::move(handler);
 }
 
-std::vector<RecordedRequest> LoopbackServer::requests() const { return routes_->recorded(); }
+std::vector<RecordedRequest> LoopbackServer::requests() const {
+  std::lock_guard lock(routes_->mutex);
+  return routes_->recorded;
+}
 
-std::size_t LoopbackServer::requestCount() const { return routes_->recorded().size(); }
+std::size_t LoopbackServer::requestCount() const { return requests().size(); }
 
 std::string closedURL(const std::string& path) {
   return "http://127.0.0.1:" + std::to_string(freePort()) + path;

@@ -33,8 +33,7 @@ namespace kestrova::testing {
 
 struct RecordedRequest {
   std::string method;
-  std::string path;   // without the query
-  std::string query;  // the raw text after '?', empty when none
+  std::string path;  // without the query
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
 
@@ -72,7 +71,7 @@ class LoopbackServer {
   [[nodiscard]] std::size_t requestCount() const;
 
  private:
-  class Routes;
+  struct Routes;
   std::unique_ptr<Routes> routes_;
   std::unique_ptr<httplib::Server> server_;
   std::thread thread_;

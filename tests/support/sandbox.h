@@ -29,9 +29,15 @@ class Sandbox {
   [[nodiscard]] std::string path(const std::string& relative) const;
   // Writes the file (creating its folders), with `mode` when given; returns its absolute path.
   std::string write(const std::string& relative, const std::string& contents,
-                    std::filesystem::perms mode = std::filesystem::perms::unknown) const;
-  [[nodiscard]] std::string read(const std::string& relative) const;
-  [[nodiscard]] bool exists(const std::string& relative) const;
+                    std::filesystem::perms mode = std::filesystem::perms::unknown) const {
+    return writeFile(path(relative), contents, mode);
+  }
+  [[nodiscard]] std::string read(const std::string& relative) const {
+    return readFile(path(relative));
+  }
+  [[nodiscard]] bool exists(const std::string& relative) const {
+    return std::filesystem::exists(path(relative));
+  }
 
  private:
   std::string home_;

@@ -2,6 +2,7 @@
 // processes and libraries read from the environment (HOME, TMPDIR).
 #pragma once
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -10,12 +11,22 @@ namespace kestrova::testing {
 class ScopedEnv {
  public:
   // Sets `name` to `value`, or removes it when `value` is absent.
-  ScopedEnv(std::string name, const std::optional<std::string>& value);
-  ~ScopedEnv();
+  ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+    assign(value);
+  }
+  ~ScopedEnv() { assign(previous_); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
+  void assign(const std::optional<std::string>& value) const {
+    if (value) {
+      ::setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+      ::unsetenv(name_.c_str());
+    }
+  }
   std::string name_;
   std::optional<std::string> previous_;
 };

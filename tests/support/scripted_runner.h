@@ -1,6 +1,7 @@
 // A CommandRunner double: canned results per command line, and a record of every call.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <deque>
 #include <map>
@@ -18,26 +19,39 @@ class ScriptedRunner final : public CommandRunner {
   // Queues results for one command line. They are handed out in order; the last one left stays
   // and answers every further call of that line.
   void answer(const std::string& commandLine, std::vector<ShellResult> results);
-  void answer(const std::string& commandLine, const ShellResult& result);
+  void answer(const std::string& commandLine, const ShellResult& result) {
+    answer(commandLine, std::vector<ShellResult>{result});
+  }
   // The same result `count` times, for building sequences.
-  [[nodiscard]] static std::vector<ShellResult> times(std::size_t count, const ShellResult& result);
+  [[nodiscard]] static std::vector<ShellResult> times(std::size_t count,
+                                                      const ShellResult& result) {
+    return std::vector<ShellResult>(count, result);
+  }
 
   // Every call, in order, as command lines.
-  [[nodiscard]] std::vector<std::string> calls() const;
+  [[nodiscard]] std::vector<std::string> calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+  }
   // How many calls had exactly this command line.
-  [[nodiscard]] std::size_t count(const std::string& commandLine) const;
+  [[nodiscard]] std::size_t count(const std::string& commandLine) const {
+    const auto all = calls();
+    return static_cast<std::size_t>(std::count(all.begin(), all.end(), commandLine));
+  }
   // How many calls began with this text (e.g. the tool's path).
   [[nodiscard]] std::size_t countStartingWith(const std::string& prefix) const;
-  void clearCalls();
+  void clearCalls() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
+  }
 
   ShellResult run(const std::string& path, const std::vector<std::string>& arguments,
                   double timeout) override;
 
  private:
   mutable std::mutex mutex_;
+  // A command line with nothing scripted gets a launch failure, as a missing tool would.
   std::map<std::string, std::deque<ShellResult>> scripts_;
-  // What a command line with nothing scripted gets: a launch failure, as for a missing tool.
-  const ShellResult fallback_{-1, "launch failed: nothing scripted for this command"};
   std::vector<std::string> calls_;
 };
 

@@ -27,9 +27,21 @@ struct FakeStatusItem final : StatusItem {
   int appearanceSets = 0;
   bool appearsDisabled = false;
 
-  bool setSymbol(const std::string& name, const std::string& description) override;
-  void setTitle(const std::string& text) override;
-  void setMenu(const Menu& newMenu) override;
+  bool setSymbol(const std::string& name, const std::string& description) override {
+    ++appearanceSets;
+    if (supportsSymbols) setAppearance(name, description, "");
+    return supportsSymbols;
+  }
+  void setTitle(const std::string& text) override { setAppearance("", "", text); }
+  void setAppearance(std::string newSymbol, std::string description, std::string text) {
+    symbol = std::move(newSymbol);
+    accessibility = std::move(description);
+    title = std::move(text);
+  }
+  void setMenu(const Menu& newMenu) override {
+    menu = newMenu;
+    ++menuSets;
+  }
   void setAppearsDisabled(bool disabled) override { appearsDisabled = disabled; }
 };
 
@@ -40,8 +52,11 @@ struct FakeWebWindow final : WebWindow {
   int broughtToFront = 0;
   bool visible = false;
 
-  void load(const std::string& url, double timeoutSeconds) override;
-  void bringToFront() override;
+  void load(const std::string& url, double /*timeoutSeconds*/) override { loads.push_back(url); }
+  void bringToFront() override {
+    ++broughtToFront;
+    visible = true;
+  }
   [[nodiscard]] bool isVisible() const override { return visible; }
 };
 
@@ -71,16 +86,36 @@ class ScriptedUi final : public Ui {
 
   void setRegularActivationPolicy() override { regularPolicy = true; }
   void setMainMenu(const Menu& menu) override { mainMenu = menu; }
-  int run(AppHandler& handler) override;
+  int run(AppHandler& handler) override {
+    handler.applicationDidFinishLaunching();
+    loop_.runUntilIdle();
+    return 0;
+  }
   void activate() override { ++activations; }
   void terminate() override { terminated = true; }
   AlertAnswer runAlert(const AlertSpec& alert) override;
   [[nodiscard]] std::optional<std::string> chooseFolder(const FolderPanelSpec& panel) override;
-  [[nodiscard]] std::unique_ptr<StatusItem> createStatusItem() override;
+  [[nodiscard]] std::unique_ptr<StatusItem> createStatusItem() override {
+    auto item = std::make_unique<FakeStatusItem>();
+    item->supportsSymbols = statusSymbolsAvailable;
+    statusItem = item.get();
+    return item;
+  }
   [[nodiscard]] std::unique_ptr<WebWindow> createWebWindow(const WebWindowSpec& shape,
-                                                           WebWindowDelegate& delegate) override;
-  void setPasteboardText(const std::string& text) override;
-  bool openURL(const std::string& url) override;
+                                                           WebWindowDelegate& delegate) override {
+    webWindowSpecs.push_back(shape);
+    auto window = std::make_unique<FakeWebWindow>(delegate);
+    webWindow = window.get();
+    return window;
+  }
+  void setPasteboardText(const std::string& text) override {
+    pasteboard = text;
+    ++pasteboardWrites;
+  }
+  bool openURL(const std::string& url) override {
+    openedURLs.push_back(url);
+    return true;
+  }
   void revealFile(const std::string& path) override { revealedFiles.push_back(path); }
 
  private:

@@ -1,6 +1,6 @@
 #include "tests/support/virtual_loop.h"
 
-#include <cmath>
+#include <algorithm>
 
 namespace kestrova::testing {
 namespace {
@@ -20,131 +20,72 @@ class VirtualTimer final : public Timer {
 }  // namespace
 
 void VirtualLoop::post(Task task) {
-  {
-    std::lock_guard lock(mutex_);
-    posts_.push_back(std::move(task));
-  }
+  locked([&] {
+    scheduled_.emplace(std::pair{kPosted, sequence_++},
+                       Scheduled{std::move(task), 0, std::make_shared<bool>(false)});
+  });
   posted_.notify_all();
 }
 
-void VirtualLoop::postAfter(double seconds, Task task) {
-  std::lock_guard lock(mutex_);
-  scheduled_.emplace(std::pair{now_ + seconds, sequence_++},
-                     Scheduled{std::move(task), 0, std::make_shared<bool>(false)});
-}
-
 std::unique_ptr<Timer> VirtualLoop::repeat(double seconds, Task tick) {
+  return std::make_unique<VirtualTimer>(schedule(seconds, seconds, std::move(tick)));
+}
+
+std::shared_ptr<bool> VirtualLoop::schedule(double delay, double period, Task task) {
   auto cancelled = std::make_shared<bool>(false);
-  std::lock_guard lock(mutex_);
-  scheduled_.emplace(std::pair{now_ + seconds, sequence_++},
-                     Scheduled{std::move(tick), seconds, cancelled});
-  return std::make_unique<VirtualTimer>(cancelled);
-}
-
-void VirtualLoop::modalBegan() {
-  std::lock_guard lock(mutex_);
-  ++modalDepth_;
-}
-
-void VirtualLoop::modalEnded() {
-  std::lock_guard lock(mutex_);
-  --modalDepth_;
-}
-
-double VirtualLoop::now() const {
-  std::lock_guard lock(mutex_);
-  return now_;
-}
-
-bool VirtualLoop::modalOpen() const {
-  std::lock_guard lock(mutex_);
-  return modalDepth_ > 0;
+  locked([&] {
+    scheduled_.emplace(std::pair{now_ + delay, sequence_++},
+                       Scheduled{std::move(task), period, cancelled});
+  });
+  return cancelled;
 }
 
 std::size_t VirtualLoop::pendingTimers() const {
-  std::lock_guard lock(mutex_);
-  std::size_t count = 0;
-  for (const auto& [key, item] : scheduled_) {
-    count += *item.cancelled ? 0 : 1;
-  }
-  return count;
+  return locked([&] {
+    return static_cast<std::size_t>(std::count_if(
+        scheduled_.begin(), scheduled_.end(),
+        [](const auto& item) { return item.first.first != kPosted && !*item.second.cancelled; }));
+  });
 }
 
-bool VirtualLoop::runOnePosted() {
-  Task task;
-  {
-    std::lock_guard lock(mutex_);
-    if (posts_.empty()) {
-      return false;
-    }
-    task = std::move(posts_.front());
-    posts_.pop_front();
-  }
-  task();
-  return true;
-}
-
-// Fires the earliest scheduled item due at or before `upTo`, moving the clock to its due time
-// (never backwards: an item held over a modal alert fires at the current time).
-bool VirtualLoop::fireOneDue(double upTo) {
+// Runs the first posted task, or else fires the earliest item due at or before `upTo`, moving
+// the clock to its due time (never backwards: an item held over a modal alert fires late).
+bool VirtualLoop::runOne(double upTo) {
   Scheduled item;
   {
     std::lock_guard lock(mutex_);
-    if (modalDepth_ > 0 || scheduled_.empty() || scheduled_.begin()->first.first > upTo) {
+    const auto first = scheduled_.begin();
+    if (first == scheduled_.end() || first->first.first > upTo ||
+        (modalDepth_ > 0 && first->first.first != kPosted)) {
       return false;
     }
-    auto first = scheduled_.begin();
     now_ = std::max(now_, first->first.first);
     item = std::move(first->second);
     scheduled_.erase(first);
-    if (*item.cancelled) {
-      return true;
-    }
-    if (item.period > 0) {
-      // Like a run-loop timer that missed fires: fire once, then keep to its cadence.
-      scheduled_.emplace(std::pair{now_ + item.period, sequence_++}, item);
-    }
+    if (*item.cancelled) return true;
+    // Like a run-loop timer that missed fires: fire once, then keep to its cadence.
+    if (item.period > 0) scheduled_.emplace(std::pair{now_ + item.period, sequence_++}, item);
   }
   item.task();
   return true;
 }
 
-void VirtualLoop::runUntilIdle() {
-  for (;;) {
-    if (runOnePosted()) {
-      continue;
-    }
-    if (!fireOneDue(now())) {
-      return;
-    }
-  }
-}
-
 void VirtualLoop::advance(double seconds) {
-  double target;
-  {
-    std::lock_guard lock(mutex_);
-    target = now_ + seconds;
+  const double target = now() + seconds;
+  while (runOne(target)) {
   }
-  for (;;) {
-    runUntilIdle();
-    if (!fireOneDue(target)) {
-      break;
-    }
-  }
-  std::lock_guard lock(mutex_);
-  now_ = std::max(now_, target);
+  locked([&] { now_ = std::max(now_, target); });
 }
 
 bool VirtualLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds realLimit) {
   const auto deadline = std::chrono::steady_clock::now() + realLimit;
   for (;;) {
     runUntilIdle();
-    if (done()) {
-      return true;
-    }
+    if (done()) return true;
     std::unique_lock lock(mutex_);
-    if (!posted_.wait_until(lock, deadline, [this] { return !posts_.empty(); })) {
+    if (!posted_.wait_until(lock, deadline, [this] {
+          return !scheduled_.empty() && scheduled_.begin()->first.first == kPosted;
+        })) {
       lock.unlock();
       runUntilIdle();
       return done();
