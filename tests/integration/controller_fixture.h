@@ -33,8 +33,8 @@ class ScriptedHttp final : public Http {
     answers_[path] = {{std::nullopt, status, body}, delay};
   }
   void send(HttpRequest request, std::function<void(HttpResponse)> done) override {
-    const auto [response, delay] = answer(std::move(request));
-    loop_.postAfter(delay, [done = std::move(done), response] { done(response); });
+    auto [response, delay] = answer(std::move(request));
+    loop_.postAfter(delay, [done = std::move(done), reply = std::move(response)] { done(reply); });
   }
   void download(HttpRequest request, std::function<void(DownloadResult)> done) override {
     held_ = {answer(std::move(request)).first.body.value_or(""), std::move(done)};
