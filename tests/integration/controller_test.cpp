@@ -84,6 +84,15 @@ TEST(ControllerTexts, EveryAlertTheUserCanMeet) {
            "This copy of Kestrova is now the one that runs in the background, and your channel "
            "will keep broadcasting as before.")},
        false},
+      {"stale agent that cannot be reloaded",
+       [](Fresh& f) {
+         f.writeAgentFile("/Volumes/Kestrova/Kestrova.app/Contents/Resources/engine/runtime/x");
+         f.serviceLoaded(true);
+         f.failEveryLoad();  // loaded at first, gone once unloaded, and never back
+         f.launch();
+       },
+       {ok("The engine could not be started", kStartFailed)},
+       false},
       {"quit with the agent",
        [](Fresh& f) {
          f.writeAgentFile(f.enginePath());
