@@ -23,14 +23,14 @@ class DiagnosticsTest : public ControllerTest {
 TEST_F(DiagnosticsTest, WritesTheReportOnAFreshDesktopRevealsItAndSaysSo) {
   writeAgentFile(enginePath());
   platform.sandbox.write(kConfigFile, R"({"port": 8800, "password": "hunter2"})");
-  platform.sandbox.write(kLog, "first\nsecond\n");
+  platform.sandbox.write(kLog, "first\nsec\xFFond\n");  // an invalid byte costs only itself
   delegate->diagnostics();  // the controller's state before any poll: offline
   const std::string text = report();
   EXPECT_TRUE(text.starts_with("Kestrova diagnostics\n")) << text;
   EXPECT_NE(text.find("\nagent installed: true\nstatus: Offline\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\"password\": \"<removed>\""), std::string::npos) << text;
   EXPECT_EQ(text.find("hunter2"), std::string::npos);
-  EXPECT_TRUE(text.ends_with("--- last 400 log lines ---\nfirst\nsecond\n")) << text;
+  EXPECT_TRUE(text.ends_with("--- last 400 log lines ---\nfirst\nsec\uFFFDond\n")) << text;
   EXPECT_EQ(platform.ui.revealedFiles, std::vector<std::string>{platform.sandbox.path(kReport)});
   EXPECT_EQ(
       alerts(),
