@@ -82,7 +82,8 @@ std::string whatIsAt(const fs::path& where) {
 }
 
 // Wrappers around the stand-in tools that fail, or cut the copy short, where a case asks; and
-// the hook that kills the helper's process group before its Nth command. Written once.
+// the hook that kills the helper's process group before its Nth command, or runs an injected
+// action before a given one. Written once.
 class Hooks {
  public:
   Hooks() {
@@ -108,7 +109,8 @@ class Hooks {
               "trap 'kestrova_step=$((kestrova_step + 1)); "
               "[ -n \"$KESTROVA_STEP_TRACE\" ] && printf \"%s\\t%s\\n\" \"$LINENO\" "
               "\"$BASH_COMMAND\" >> \"$KESTROVA_STEP_TRACE\"; "
-              "[ \"$kestrova_step\" = \"$KESTROVA_KILL_AT_STEP\" ] && kill -s KILL 0' DEBUG\n");
+              "[ \"$kestrova_step\" = \"$KESTROVA_KILL_AT_STEP\" ] && kill -s KILL 0; "
+              "[ \"$BASH_COMMAND\" = \"$KESTROVA_BEFORE\" ] && eval \"$KESTROVA_INJECT\"' DEBUG\n");
   }
   Hooks(const Hooks&) = delete;
   Hooks& operator=(const Hooks&) = delete;
@@ -172,7 +174,8 @@ class Swap {
         {.argv = call_,
          // The helper's mount folders stay inside the sandbox.
          .env = {"TMPDIR=" + test_.sandbox.home(), "BASH_ENV=" + hooks().path("kill-hook.sh"),
-                 "KESTROVA_KILL_AT_STEP=" + std::to_string(killAt), "KESTROVA_STEP_TRACE=" + trace},
+                 "KESTROVA_KILL_AT_STEP=" + std::to_string(killAt), "KESTROVA_STEP_TRACE=" + trace,
+                 "KESTROVA_BEFORE=" + before_, "KESTROVA_INJECT=" + inject_},
          .ownGroup = true,
          .inChild = [noPrivileges] {
            for (unsigned long cap = 0; noPrivileges && cap < 64; ++cap) {
@@ -182,6 +185,12 @@ class Swap {
     const int status = helper.wait(60).value_or(-1);
     return Outcome{status >= 128 ? -1 : status, whatIsAt(apps_ / "Kestrova.app"),
                    whatIsAt(apps_ / ".Kestrova-previous"), whatIsAt(apps_ / ".Kestrova-incoming")};
+  }
+
+  // Runs `action` in the helper's shell just before it runs `command` (as written in the script).
+  void injectBefore(std::string command, std::string action) {
+    before_ = std::move(command);
+    inject_ = std::move(action);
   }
 
   // The commands of one run through, in order.
@@ -226,6 +235,8 @@ class Swap {
   fs::path apps_;
   std::string image_;
   std::vector<std::string> call_;
+  std::string before_;
+  std::string inject_;
 };
 
 class UpdateFaults : public ::testing::Test {
@@ -245,9 +256,9 @@ TEST_F(UpdateFaults, AKillBeforeAnyCommandOfASwapLeavesABundleWholeAtItsPath) {
     SCOPED_TRACE("killed before line " + std::to_string(step.line) + ": " + step.command);
     const auto outcome = freshSwap(tools())->run(static_cast<int>(k));
     EXPECT_EQ(outcome.exitStatus, -1);
-    if (step.line <= 12) {
+    if (step.line <= 18) {
       EXPECT_EQ(outcome.app, "old");  // not yet moved aside
-    } else if (step.line == 13) {
+    } else if (step.line == 19) {
       // Between the two renames: both bundles whole beside the path.
       EXPECT_EQ(outcome.backup, "old");
       EXPECT_EQ(outcome.incoming, "new");
@@ -278,12 +289,24 @@ struct ToolFailure {
   const char* app;
   const char* opened;
   bool imageKept;
+  void (*prepare)(Swap&) = nullptr;  // the situation, when no tool fails
 };
 
-TEST_F(UpdateFaults, EachToolFailingLeavesTheBundleWholeAtItsPath) {
+// Once the app has quit nobody is at the Mac: whatever fails, the installed bundle is whole at
+// its path afterwards and has been opened again, so that the agent and the engine come back.
+TEST_F(UpdateFaults, EachToolFailingLeavesTheBundleWholeAtItsPathAndReopened) {
   const std::vector<ToolFailure> cases = {
-      {"hdiutil attach", &Tools::hdiutil, "hdiutil-attach-fails", 1, "old", "", true},
-      {"folder not writable", nullptr, "", 0, "old", "old\n", false},
+      {"hdiutil attach", &Tools::hdiutil, "hdiutil-attach-fails", 1, "old", "old\n", true},
+      {"folder not writable", nullptr, "", 0, "old", "old\n", false,
+       [](Swap& s) { fs::permissions(s.apps(), fs::perms(0555)); }},
+      {"moving the bundle aside", nullptr, "", 1, "old", "old\n", true,
+       [](Swap& s) {  // another user's bundle in a shared folder cannot be moved
+         fs::permissions(s.apps(), fs::perms(01777));
+         ASSERT_EQ(::chown(s.apps().c_str(), 4242, 4242), 0);
+         ASSERT_EQ(::chown((s.apps() / "Kestrova.app").c_str(), 4242, 4242), 0);
+       }},
+      {"second rename", nullptr, "", 1, "old", "old\n", true,
+       [](Swap& s) { s.injectBefore("/bin/mv \"$NEW\" \"$APP\"", ": > \"$APP\""); }},
       {"ditto copy", &Tools::ditto, "ditto-fails-midway", 0, "old", "old\n", false},
       {"hdiutil detach", &Tools::hdiutil, "hdiutil-detach-fails", 0, "new", "new\n", false},
       {"open", &Tools::open, "open-fails", 1, "new", "", false},
@@ -293,10 +316,9 @@ TEST_F(UpdateFaults, EachToolFailingLeavesTheBundleWholeAtItsPath) {
     Tools failing = tools();
     if (c.tool != nullptr) failing.*(c.tool) = hooks().path(c.wrapper);
     auto swap = freshSwap(failing);
-    const bool readOnlyFolder = c.tool == nullptr;
-    if (readOnlyFolder) fs::permissions(swap->apps(), fs::perms(0555));
-    const auto outcome = swap->run(0, "", readOnlyFolder);
-    if (readOnlyFolder) fs::permissions(swap->apps(), fs::perms(0755));
+    if (c.prepare != nullptr) c.prepare(*swap);
+    const auto outcome = swap->run(0, "", c.tool == nullptr);
+    fs::permissions(swap->apps(), fs::perms(0755));
     EXPECT_EQ(outcome.exitStatus, c.exitStatus) << swap->log();
     EXPECT_EQ(outcome.app, c.app) << swap->log();
     EXPECT_EQ(outcome.backup, "missing");
