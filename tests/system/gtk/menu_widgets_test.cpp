@@ -64,6 +64,36 @@ TEST_F(RenderedMenus, TheClipboardHoldsTheTextAndAnAddressNoApplicationTakesIsNo
     g_free(held);
   }
   EXPECT_FALSE(openUri("kestrova-no-such-scheme://nowhere"));
+  // "Show Logs…" before the engine has written a log: nothing is shown, no error either.
+  EXPECT_FALSE(revealInFileManager("/nonexistent/Kestrova/logs/stream.log"));
+}
+
+void record(GSimpleAction* action, GVariant* /*parameter*/, gpointer chosen) {
+  static_cast<std::vector<std::string>*>(chosen)->emplace_back(g_action_get_name(G_ACTION(action)));
+}
+
+TEST_F(RenderedMenus, TheKeyEquivalentsShownInTheStatusMenuChooseTheirItemsWhileItIsOpen) {
+  ASSERT_TRUE(g_application_register(app_.get(), nullptr, nullptr));
+  std::vector<std::string> chosen;
+  for (const char* name : {"openDashboard", "quit"}) {
+    GObjectPtr<GSimpleAction> action(g_simple_action_new(name, nullptr));
+    connectSignal(action.get(), "activate", &record, &chosen);
+    g_action_map_add_action(G_ACTION_MAP(app_.get()), G_ACTION(action.get()));
+  }
+  GObjectPtr<GtkWidget> menu =
+      adoptFloating(buildMenuWidget(buildStatusMenu(EngineStatus::onAir, "", true), app_.get()));
+  for (const guint key : {GDK_KEY_d, GDK_KEY_q}) {
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.keyval = key;
+    event->key.state = GDK_CONTROL_MASK;
+    gboolean handled = FALSE;
+    g_signal_emit_by_name(menu.get(), "key-press-event", event, &handled);
+    gdk_event_free(event);
+    EXPECT_TRUE(handled);
+  }
+  EXPECT_TRUE(testing::spinUntil([&] { return chosen.size() >= 2; }));
+  EXPECT_EQ(chosen, (std::vector<std::string>{"openDashboard", "quit"}));
+  gtk_widget_destroy(menu.get());
 }
 
 }  // namespace
