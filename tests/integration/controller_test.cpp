@@ -86,6 +86,13 @@ TEST(ControllerTexts, EveryAlertTheUserCanMeetAndWhatFollows) {
         f.loadSucceeds();
         AppDelegate::create()->applicationDidFinishLaunching();
       });
+  // A repair whose reinstallation fails is a failure, never "updated".
+  row("stale agent that cannot be reloaded", {}, "launch",
+      {ok("The engine could not be started", kStartFailed)}, false, 7, true, [](F& f) {
+        f.writeAgentFile(kOldCopy);
+        f.failEveryLoad();
+        f.runner.answer(kPrint, {kOk, kUnknownService});  // loaded, then gone for good
+      });
   // Unloaded (after a power cut, say): installed again without a word, even when that fails.
   row("present but not loaded", {}, "launch", {}, false, 7, true, [](F& f) {
     f.writeAgentFile(kOldCopy);

@@ -25,7 +25,8 @@ TEST_F(DiagnosticsTest,
   writeAgentFile(enginePath());
   std::string log;
   for (int i = 1; i <= 450; ++i) log += "line " + std::to_string(i) + "\n";
-  platform.sandbox.write(kLog, log);
+  platform.sandbox.write(kLog, log + "caf\xE9\n");  // an invalid byte costs only itself
+  log += "caf\uFFFD\n";
   delegate->diagnostics();  // the controller's state before any poll: offline
   EXPECT_NE(report().find("\nagent installed: true\nstatus: Offline\n"), std::string::npos);
   EXPECT_NE(report().find("--- config"), std::string::npos) << report();

@@ -57,5 +57,22 @@ TEST_F(ControllerTest, TheChosenFolderGoesToTheEngineAndItsAnswerIsTold) {
   EXPECT_EQ(sent.body, "{\"path\":\"/Users/Zo\u00eb/My \\\"Videos\\\" \\\\ \u2014 100%\"}");
 }
 
+// The program's end: the controller goes while its requests are in flight; their late replies
+// neither keep it alive nor reach the user.
+TEST_F(ControllerTest, ARequestThatOutlivesTheControllerTellsNothing) {
+  http.on("/api/setup/folder", "{}", 60);
+  http.on("/appcast.json", "{}", 60);
+  platform.ui.folders.push_back("/Users/ana/Movies");
+  delegate->chooseMediaFolder();
+  delegate->checkForUpdates();
+  platform.loop.runUntilIdle();
+  ASSERT_EQ(http.sent.size(), 2u);
+  const std::weak_ptr<AppDelegate> watch = delegate;
+  delegate.reset();
+  EXPECT_TRUE(watch.expired()) << "a pending request holds the controller";
+  platform.loop.advance(60);
+  EXPECT_EQ(alerts(), std::vector<AlertSpec>{});
+}
+
 }  // namespace
 }  // namespace kestrova::testing

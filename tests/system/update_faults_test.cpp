@@ -3,9 +3,11 @@
 // and run with each tool failing in turn. What must hold afterwards: the bundle is at its path,
 // whole, old or new and never a mixture of the two. The helper copies the new bundle beside the
 // old one before swapping, so the one point where a kill leaves nothing at the path is between
-// the two renames; there both bundles are whole beside it.
+// the two renames; there both bundles are whole beside it. Every failure once the app has quit
+// ends with the installed bundle opened again, so that the agent and the engine come back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 #include <map>
@@ -35,6 +37,7 @@ Tree bundleOf(const std::string& version) {
           {"Contents/Resources/engine/runtime/kestrova-engine", "the engine of " + version}};
 }
 const Tree kOld = bundleOf("old"), kNew = bundleOf("new");
+const std::string kMoveAside = "/bin/mv \"$APP\" \"$BAK\"", kRename = "/bin/mv \"$NEW\" \"$APP\"";
 
 // "old", "new", "missing", or "partial" for anything else found at the path.
 std::string whatIsAt(const fs::path& where) {
@@ -64,8 +67,9 @@ struct Outcome {
 // a folder without it) in the updates folder, the helper written by the app and ready to run.
 class Swap {
  public:
-  Swap(const std::string& tool, const std::string& failWhere, bool imageHoldsTheApp = true)
-      : test(toolsWith(tool, failWhere)) {
+  Swap(const std::string& tool, const std::string& failWhere, bool imageHoldsTheApp = true,
+       const std::string& before = "", const std::string& inject = "")
+      : test(toolsWith(tool, failWhere)), before_(before), inject_(inject) {
     const auto place = [](const Tree& tree, const fs::path& root) {
       for (const auto& [relative, contents] : tree)
         writeFile(root / relative, contents, fs::perms(0755));
@@ -81,11 +85,12 @@ class Swap {
     test.host.bundle = app;
     test.host.pid = 1 << 30;  // beyond any process id: the helper does not wait
     EXPECT_EQ(Updater::swapAndRelaunch(dmg), std::nullopt);
-    // Sourced by the helper's bash before the script: counts its commands, traces them, and
-    // kills its whole group before the one numbered KILL_AT.
+    // Sourced by the helper's bash before the script: counts its commands, traces them, kills
+    // its whole group before the one numbered KILL_AT, and runs INJECT just before BEFORE.
     test.sandbox.write("hook",
                        "unset BASH_ENV; n=0; trap 'n=$((n + 1)); echo \"$LINENO\" >> "
-                       "\"$TRACE\"; [ $n = \"$KILL_AT\" ] && kill -s KILL 0' DEBUG\n");
+                       "\"$TRACE\"; [ $n = \"$KILL_AT\" ] && kill -s KILL 0; "
+                       "[ \"$BASH_COMMAND\" = \"$BEFORE\" ] && eval \"$INJECT\"' DEBUG\n");
   }
 
   // Runs the helper in a process group of its own; killAt 0 runs it through.
@@ -93,11 +98,22 @@ class Swap {
     ChildProcess helper(
         {.argv = test.host.spawned().at(0),
          .env = {"TMPDIR=" + test.sandbox.home(), "BASH_ENV=" + test.sandbox.path("hook"),
-                 "KILL_AT=" + std::to_string(killAt), "TRACE=" + test.sandbox.path("trace")},
+                 "KILL_AT=" + std::to_string(killAt), "TRACE=" + test.sandbox.path("trace"),
+                 "BEFORE=" + before_, "INJECT=" + inject_},
          .ownGroup = true});
     const fs::path apps = app.parent_path();
     return {helper.wait(60).value_or(-1), whatIsAt(app), whatIsAt(apps / ".Kestrova-previous"),
             whatIsAt(apps / ".Kestrova-incoming")};
+  }
+  // The script line of a command as the helper holds it.
+  [[nodiscard]] int lineOf(const std::string& command) const {
+    const std::string script = readFile(Updater::helperScriptPath());
+    const auto at = script.find(command);
+    return at == std::string::npos
+               ? 0
+               : static_cast<int>(std::count(
+                     script.begin(), script.begin() + static_cast<std::ptrdiff_t>(at), '\n')) +
+                     1;
   }
   // The script line of each command of the last run, in order.
   std::vector<int> lines() const {
@@ -117,6 +133,7 @@ class Swap {
   std::string dmg = Updater::imagePath("1.1.0");
 
  private:
+  std::string before_, inject_;
   Tools toolsWith(const std::string& tool, const std::string& failWhere) {
     static const std::map<std::string, std::string Tools::*> kTools = {
         {"hdiutil", &Tools::hdiutil}, {"ditto", &Tools::ditto}, {"open", &Tools::open}};
@@ -128,25 +145,28 @@ class Swap {
 };
 
 // Killed before each command of a swap and of a failed copy: the line it died before decides
-// what is at the path (the two renames are lines 12 and 13).
+// what is at the path.
 TEST(UpdateFaults, AKillBeforeAnyCommandLeavesABundleWholeAtItsPath) {
   for (const bool copyFails : {false, true}) {
     const std::string failWhere = copyFails ? "1" : "";
+    int moveAside = 0, rename = 0;
     const auto steps = [&] {
       Swap swap("ditto", failWhere);
       (void)swap.run(0);
+      moveAside = swap.lineOf(kMoveAside);
+      rename = swap.lineOf(kRename);
       return swap.lines();
     }();
-    ASSERT_GE(steps.size(), 12U);
+    ASSERT_TRUE(moveAside > 0 && rename == moveAside + 1);
     for (std::size_t k = 1; k <= steps.size(); ++k) {
       SCOPED_TRACE((copyFails ? "failed copy, killed before line " : "killed before line ") +
                    std::to_string(steps[k - 1]));
       Swap swap("ditto", failWhere);
       const Outcome outcome = swap.run(static_cast<int>(k));
       EXPECT_EQ(outcome.exitStatus, 128 + 9);
-      if (copyFails || steps[k - 1] <= 12) {
+      if (copyFails || steps[k - 1] <= moveAside) {
         EXPECT_EQ(outcome.app, "old");
-      } else if (steps[k - 1] == 13) {
+      } else if (steps[k - 1] == rename) {
         EXPECT_EQ(outcome.backup + "+" + outcome.incoming, "old+new");
       } else {
         EXPECT_EQ(outcome.app, "new");
@@ -163,22 +183,29 @@ TEST(UpdateFaults, EachFailureLeavesTheBundleWholeAtItsPathAndOpensWhatIsThere) 
     int exitStatus;
     const char *app, *opened;
     bool imageKept;
+    std::string before = "", inject = "";  // an obstacle put in the way of one command
+    const char* backup = "missing";
   };
   const std::vector<Row> rows = {
-      {"hdiutil", "\"$1\" = attach", true, 1, "old", "", true},
+      {"hdiutil", "\"$1\" = attach", true, 1, "old", "old\n", true},
+      // A folder in the way of the move aside: the bundle stays, the obstacle too.
+      {"", "", true, 1, "old", "old\n", true, kMoveAside, "mkdir -p \"$BAK/Kestrova.app/x\"",
+       "partial"},
+      // A file in the way of the second rename: the bundle moved aside is put back.
+      {"", "", true, 1, "old", "old\n", true, kRename, ": > \"$APP\""},
       {"ditto", "1", true, 0, "old", "old\n", false},
       {"", "", false, 0, "old", "old\n", false},  // an image without the app: its copy fails
       {"hdiutil", "\"$1\" = detach", true, 0, "new", "new\n", false},
       {"open", "1", true, 1, "new", "", false},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.tool + " failing where " + row.test);
-    Swap swap(row.tool, row.test, row.imageHoldsTheApp);
+    SCOPED_TRACE(row.tool + " failing where " + row.test + row.inject);
+    Swap swap(row.tool, row.test, row.imageHoldsTheApp, row.before, row.inject);
     const Outcome outcome = swap.run(0);
     const std::string log = readFile(Updater::helperLogPath());
     EXPECT_EQ(outcome.exitStatus, row.exitStatus) << log;
     EXPECT_EQ(outcome.app + " " + outcome.backup + " " + outcome.incoming,
-              row.app + std::string(" missing missing"))
+              row.app + std::string(" ") + row.backup + " missing")
         << log;
     EXPECT_EQ(swap.opened(*row.opened != '\0'), row.opened);
     EXPECT_EQ(fs::exists(swap.dmg), row.imageKept);

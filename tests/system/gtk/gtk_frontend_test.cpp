@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -13,6 +15,7 @@
 #include "app/engine/shell.h"
 #include "app/shell/status_menu.h"
 #include "tests/support/child_process.h"
+#include "tests/support/loopback_server.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/standin_machine.h"
 #include "tests/system/desktop_program.h"
@@ -117,6 +120,63 @@ TEST_F(GtkFrontend, ShowsTheCoresMenuOpensOneDashboardWindowAndQuitsCleanly) {
         << "process " << child << " outlived the program";
   }
   EXPECT_TRUE(engineAnswers());
+}
+
+// Quit with something in flight or on screen: the program ends at once with status 0, and in
+// the sanitizer build with nothing to report. This engine answers polls, never the folder or feed.
+TEST_F(GtkFrontend, QuitsCleanlyWhateverIsPendingOrShown) {
+  LoopbackServer engine;
+  engine.on("GET", "/api/status", LoopbackReply{.body = R"({"setup_complete": false})"});
+  engine.on("GET", "/", LoopbackReply{.body = "<title>K</title>", .contentType = "text/html"});
+  engine.on("POST", "/api/setup/folder", LoopbackReply{.body = "{}", .delaySeconds = 300});
+  engine.on("GET", "/appcast.json", LoopbackReply{.body = "{}", .delaySeconds = 300});
+  env.sandbox.write("Library/Application Support/Kestrova/config.json",
+                    R"({"port": )" + std::to_string(engine.port()) + R"(, "update_feed": ")" +
+                        engine.url("/appcast.json") + "\"}");
+  const auto reached = [&](const std::string& path) {
+    return eventually(
+        [&] { return std::ranges::count(engine.requests(), path, &RecordedRequest::path) > 0; });
+  };
+  const auto dialogUp = [&] {
+    return !stateOnce([](const json& s) { return !s["alerts"].empty(); })["alerts"].empty();
+  };
+  std::optional<ChildProcess> asking;
+  const std::vector<std::pair<const char*, std::function<bool()>>> cases = {
+      {"a feed check pending",
+       [&] { return activate("checkForUpdates") && reached("/appcast.json"); }},
+      {"a media-folder request pending",
+       [&] {
+         auto choose = actionCall("x-choose-folder");
+         choose[choose.size() - 2] = "[<'" + env.sandbox.path("") + "'>]";
+         return activate("chooseMediaFolder") && dialogUp() &&
+                shell(choose[0], {choose.begin() + 1, choose.end()}).status == 0 &&
+                reached("/api/setup/folder");
+       }},
+      {"the dashboard open",
+       [&] {
+         return activate("openDashboard") && stateOnce([](const json& s) {
+                                               return s["webWindows"][0]["finishedLoads"] == 1;
+                                             })["webWindows"][0]["finishedLoads"] == 1;
+       }},
+      {"an alert up",
+       [&] {
+         // The confirmation holds this call until it closes: sent, not waited for.
+         asking.emplace(ChildSpec{.argv = actionCall("quit")});
+         return dialogUp();
+       }},
+  };
+  for (const auto& [name, bringAbout] : cases) {
+    SCOPED_TRACE(name);
+    ChildProcess program({.argv = {kProgram}, .stdoutPath = "/dev/null"});
+    const json::json_pointer title("/statusItems/0/menu/0/title");
+    ASSERT_EQ(stateOnce([&](const json& s) {
+                return s.value(title, std::string()).ends_with("Setup needed");
+              }).value(title, std::string()),
+              "Kestrova \u2014 Setup needed");
+    ASSERT_TRUE(bringAbout());
+    ASSERT_TRUE(activate("terminate"));
+    EXPECT_EQ(program.wait(20), 0);
+  }
 }
 
 }  // namespace

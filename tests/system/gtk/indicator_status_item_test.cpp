@@ -116,6 +116,25 @@ TEST_F(IndicatorItem, TheMenuBarShowsShiftForCapitalsAndTheClipboardHoldsText) {
     g_free(held);
   }
   EXPECT_FALSE(openUri("kestrova-no-such-scheme://nowhere"));
+  // "Show Logs…" before the engine has written a log: nothing is shown, no error either.
+  EXPECT_FALSE(revealInFileManager("/nonexistent/Kestrova/logs/stream.log"));
+}
+
+TEST_F(IndicatorItem, TheKeyEquivalentsShownInTheOpenStatusMenuChooseTheirItems) {
+  const Menu shown = buildStatusMenu(EngineStatus::onAir, "", true);
+  item_->setMenu(shown);
+  GObjectPtr<GtkWidget> menu = adoptFloating(buildMenuWidget(shown, app_.get()));
+  for (const guint key : {GDK_KEY_d, GDK_KEY_q}) {
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.keyval = key;
+    event->key.state = GDK_CONTROL_MASK;
+    gboolean handled = FALSE;
+    g_signal_emit_by_name(menu.get(), "key-press-event", event, &handled);
+    gdk_event_free(event);
+    EXPECT_TRUE(handled);
+  }
+  EXPECT_EQ(performed(), (Names{"openDashboard", "quit"}));
+  gtk_widget_destroy(menu.get());
 }
 
 }  // namespace
