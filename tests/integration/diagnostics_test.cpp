@@ -30,7 +30,7 @@ TEST_F(DiagnosticsTest,
   delegate->diagnostics();  // the controller's state before any poll: offline
   EXPECT_NE(report().find("\nagent installed: true\nstatus: Offline\n"), std::string::npos);
   EXPECT_NE(report().find("--- config"), std::string::npos) << report();
-  EXPECT_TRUE(report().ends_with("log lines ---\n" + log.substr(log.find("line 51\n"))));
+  EXPECT_TRUE(report().ends_with("log lines ---\n" + log.substr(log.find("line 52\n"))));
   EXPECT_EQ(platform.ui.revealedFiles, std::vector<std::string>{platform.sandbox.path(kReport)});
   EXPECT_EQ(alerts(), std::vector{ok("Diagnostics saved to your Desktop",
                                      "Attach Kestrova-Diagnostics.txt to your message to "

@@ -133,6 +133,7 @@ TEST_F(IndicatorItem, TheKeyEquivalentsShownInTheOpenStatusMenuChooseTheirItems)
     gdk_event_free(event);
     EXPECT_TRUE(handled);
   }
+  EXPECT_TRUE(testing::spinUntil([&] { return handler_.performed.size() >= 2; }));
   EXPECT_EQ(performed(), (Names{"openDashboard", "quit"}));
   gtk_widget_destroy(menu.get());
 }
