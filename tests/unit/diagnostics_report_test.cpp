@@ -37,14 +37,6 @@ TEST(DiagnosticsReport, LaysOutTheHeaderTheConfigAndTheLog) {
   EXPECT_NE(report.find("\nagent installed: false\nstatus: Setup needed\n\n"), std::string::npos);
 }
 
-TEST(DiagnosticsReport, AConfigThatIsNotAnObjectLeavesNoSection) {
-  for (const char* text : {"", "not json", "[1, 2]", "42", "{\"port\": "}) {
-    ReportFacts facts = sampleFacts();
-    facts.configText = text;
-    EXPECT_EQ(buildReport(facts), buildReport(sampleFacts())) << text;
-  }
-}
-
 // Every listed key at the top level, whatever its value; nothing nested, nothing else.
 TEST(DiagnosticsReport, RedactsTheListedTopLevelKeysOnly) {
   const auto text = redactedConfig(R"({"stream_key": "SK", "password": 1, "telegram_token": null,

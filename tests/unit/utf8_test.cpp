@@ -26,20 +26,5 @@ TEST(Utf8, AcceptsWellFormedTextAndRejectsEveryIllFormedShape) {
   }
 }
 
-// The log tail of the support report keeps its lines whatever bytes they hold.
-TEST(Utf8, RepairReplacesEachMaximalIllFormedSubpartWithOneReplacementCharacter) {
-  const std::string r = "\xEF\xBF\xBD";
-  const std::vector<std::pair<std::string, std::string>> cases{
-      {"caf\xC3\xA9 \xF0\x9F\x8E\xA5\n", "caf\xC3\xA9 \xF0\x9F\x8E\xA5\n"},
-      {"caf\xE9 ok\n", "caf" + r + " ok\n"},
-      {"\x80\xBF", r + r},
-      {"\xE2\x80(", r + "("},
-      {"\xF0\x9F\x8E", r},
-      {"\xC0\xAF", r + r},
-      {"\xED\xA0\x80", r + r + r},
-  };
-  for (const auto& [bytes, text] : cases) EXPECT_EQ(withReplacementCharacters(bytes), text);
-}
-
 }  // namespace
 }  // namespace kestrova
