@@ -212,13 +212,14 @@ TEST(CurlHttpShutdown, EndsTransfersInFlightAndLeavesNoThreadOrDescriptor) {
     std::mutex mutex;
     std::vector<std::string> errors;
     const HttpRequest hang{"GET", server.url("/hang"), {}, std::nullopt, 60};
+    // Declared before the client: its shutdown runs the completions that use it.
+    const auto note = [&](const std::optional<std::string>& error) {
+      std::lock_guard lock(mutex);
+      errors.push_back(error.value_or("no error"));
+      return errors.size();
+    };
     {
       CurlHttp http;
-      const auto note = [&](const std::optional<std::string>& error) {
-        std::lock_guard lock(mutex);
-        errors.push_back(error.value_or("no error"));
-        return errors.size();
-      };
       for (int i = 0; i < 4; ++i) {
         http.send(hang, [&](HttpResponse r) {
           // A completion that sends again while the client shuts down is answered, not lost.
