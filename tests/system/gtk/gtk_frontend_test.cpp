@@ -134,8 +134,10 @@ TEST_F(GtkFrontend, QuitsCleanlyWhateverIsPendingOrShown) {
                     R"({"port": )" + std::to_string(engine.port()) + R"(, "update_feed": ")" +
                         engine.url("/appcast.json") + "\"}");
   const auto reached = [&](const std::string& path) {
+    // A limit fit for the sanitizer build, where the program is several times slower.
     return eventually(
-        [&] { return std::ranges::count(engine.requests(), path, &RecordedRequest::path) > 0; });
+        [&] { return std::ranges::count(engine.requests(), path, &RecordedRequest::path) > 0; },
+        30);
   };
   const auto dialogUp = [&] {
     return !stateOnce([](const json& s) { return !s["alerts"].empty(); })["alerts"].empty();
