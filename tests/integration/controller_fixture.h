@@ -48,8 +48,7 @@ class ScriptedHttp final : public Http {
     loop_.runUntilIdle();
   }
   [[nodiscard]] std::size_t count(const std::string& path) const {
-    return std::count_if(sent.begin(), sent.end(),
-                         [&](const HttpRequest& request) { return pathOf(request.url) == path; });
+    return std::ranges::count(sent, path, [](const HttpRequest& r) { return pathOf(r.url); });
   }
 
   static inline const std::string kRefused = "Couldn't connect to server";

@@ -62,11 +62,13 @@ TEST_F(ControllerTest, TheChosenFolderGoesToTheEngineAndItsAnswerIsTold) {
 TEST_F(ControllerTest, ARequestThatOutlivesTheControllerTellsNothing) {
   http.on("/api/setup/folder", "{}", 60);
   http.on("/appcast.json", "{}", 60);
+  http.on("/api/status", "{}", 60);
   platform.ui.folders.push_back("/Users/ana/Movies");
   delegate->chooseMediaFolder();
   delegate->checkForUpdates();
+  delegate->poll();
   platform.loop.runUntilIdle();
-  ASSERT_EQ(http.sent.size(), 2u);
+  ASSERT_EQ(http.sent.size(), 3u);
   const std::weak_ptr<AppDelegate> watch = delegate;
   delegate.reset();
   EXPECT_TRUE(watch.expired()) << "a pending request holds the controller";

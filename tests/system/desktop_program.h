@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,18 +18,12 @@ namespace kestrova::testing {
 
 // The call that runs one application action, as `gapplication action` would.
 [[nodiscard]] inline std::vector<std::string> actionCall(const std::string& action) {
-  return {"/usr/bin/gdbus",
-          "call",
-          "--session",
-          "--dest",
-          "com.talmiro.kestrova",
-          "--object-path",
-          "/com/talmiro/kestrova",
-          "--method",
-          "org.gtk.Actions.Activate",
-          action,
-          "[]",
-          "{}"};
+  std::istringstream words(
+      "/usr/bin/gdbus call --session --dest com.talmiro.kestrova --object-path "
+      "/com/talmiro/kestrova --method org.gtk.Actions.Activate");
+  std::vector<std::string> call{std::istream_iterator<std::string>(words), {}};
+  call.insert(call.end(), {action, "[]", "{}"});
+  return call;
 }
 
 inline bool activate(const std::string& action) {

@@ -70,12 +70,11 @@ class Swap {
   Swap(const std::string& tool, const std::string& failWhere, bool imageHoldsTheApp = true,
        const std::string& before = "", const std::string& inject = "")
       : test(toolsWith(tool, failWhere)), before_(before), inject_(inject) {
-    const auto place = [](const Tree& tree, const fs::path& root) {
+    for (const auto& [tree, root] :
+         {std::pair(kOld, app.string()),
+          std::pair(imageHoldsTheApp ? kNew : Tree{}, test.sandbox.path("image/Kestrova.app"))})
       for (const auto& [relative, contents] : tree)
-        writeFile(root / relative, contents, fs::perms(0755));
-    };
-    place(kOld, app);
-    if (imageHoldsTheApp) place(kNew, test.sandbox.path("image/Kestrova.app"));
+        writeFile(fs::path(root) / relative, contents, fs::perms(0755));
     test.sandbox.write("image/README", "");
     fs::create_directories(Updater::updatesDir());
     EXPECT_EQ(
@@ -106,14 +105,12 @@ class Swap {
             whatIsAt(apps / ".Kestrova-incoming")};
   }
   // The script line of a command as the helper holds it.
-  [[nodiscard]] int lineOf(const std::string& command) const {
+  [[nodiscard]] static int lineOf(const std::string& command) {
     const std::string script = readFile(Updater::helperScriptPath());
     const auto at = script.find(command);
     return at == std::string::npos
                ? 0
-               : static_cast<int>(std::count(
-                     script.begin(), script.begin() + static_cast<std::ptrdiff_t>(at), '\n')) +
-                     1;
+               : 1 + static_cast<int>(std::ranges::count(script.substr(0, at), '\n'));
   }
   // The script line of each command of the last run, in order.
   std::vector<int> lines() const {
@@ -153,8 +150,7 @@ TEST(UpdateFaults, AKillBeforeAnyCommandLeavesABundleWholeAtItsPath) {
     const auto steps = [&] {
       Swap swap("ditto", failWhere);
       (void)swap.run(0);
-      moveAside = swap.lineOf(kMoveAside);
-      rename = swap.lineOf(kRename);
+      moveAside = Swap::lineOf(kMoveAside), rename = Swap::lineOf(kRename);
       return swap.lines();
     }();
     ASSERT_TRUE(moveAside > 0 && rename == moveAside + 1);

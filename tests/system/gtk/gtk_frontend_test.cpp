@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "app/engine/agent.h"
 #include "app/engine/shell.h"
@@ -91,24 +92,19 @@ TEST_F(GtkFrontend, ShowsTheCoresMenuOpensOneDashboardWindowAndQuitsCleanly) {
   const json opened = stateOnce([](const json&) { return true; });
   ASSERT_EQ(opened["webWindows"].size(), 1U) << opened.dump(2);
   const json& window = opened["webWindows"][0];
-  EXPECT_EQ(window["title"], "Kestrova");
-  EXPECT_EQ(window["pageTitle"], "Kestrova");
-  EXPECT_EQ(window["uri"], "http://127.0.0.1:" + std::to_string(port) + "/");
-  EXPECT_EQ(window["visible"], true);
-  EXPECT_EQ(window["finishedLoads"], 1);
-  EXPECT_EQ(opened["windowCount"], 1);
-  EXPECT_GE(window["frame"]["width"].get<int>(), 1040);
+  EXPECT_EQ(window["pageTitle"], "Kestrova") << "the engine's page";
+  EXPECT_EQ(std::tuple(window["visible"], window["finishedLoads"], opened["windowCount"]),
+            std::tuple(true, 1, 1));
 
   // Closing only hides it; a second launch of the program asks the reopen question, which shows
   // the same window again without loading.
   ASSERT_TRUE(activate("performClose"));
   EXPECT_EQ(stateOnce(windowVisible(false))["webWindows"][0]["visible"], false);
-  EXPECT_TRUE(env.sandbox.exists(".config/kestrova/windows.ini"));
+  EXPECT_TRUE(env.sandbox.exists(".config/kestrova/windows.ini")) << "its frame saved";
   EXPECT_EQ(shell(kProgram, {}).status, 0) << "the second launch hands over and ends";
-  const json reopened = stateOnce(windowVisible(true));
-  EXPECT_EQ(reopened["webWindows"][0]["visible"], true);
-  EXPECT_EQ(reopened["webWindows"].size(), 1U);
-  EXPECT_EQ(reopened["webWindows"][0]["finishedLoads"], 1);
+  const json reopened = stateOnce(windowVisible(true))["webWindows"];
+  EXPECT_EQ(std::tuple(reopened.size(), reopened[0]["visible"], reopened[0]["finishedLoads"]),
+            std::tuple(1U, true, 1));
 
   // The main menu's Quit: no confirmation, no child left, the engine still on air.
   const std::set<pid_t> children = descendantsOf(program.pid());

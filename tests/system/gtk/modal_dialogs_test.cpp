@@ -28,14 +28,8 @@ struct Answerer {
 
   static gboolean onTick(gpointer data) {
     auto* self = static_cast<Answerer*>(data);
-    GList* toplevels = gtk_window_list_toplevels();
-    GtkWidget* dialog = nullptr;
-    for (GList* node = toplevels; node != nullptr; node = node->next) {
-      if (GTK_IS_MESSAGE_DIALOG(node->data) && gtk_widget_get_visible(GTK_WIDGET(node->data)))
-        dialog = GTK_WIDGET(node->data);
-    }
-    g_list_free(toplevels);
-    if (dialog == nullptr) return G_SOURCE_CONTINUE;
+    GtkWidget* dialog = gtk_grab_get_current();  // a running dialog is modal, so it holds the grab
+    if (dialog == nullptr || !GTK_IS_MESSAGE_DIALOG(dialog)) return G_SOURCE_CONTINUE;
     self->modalWasOpen = self->loop.modalOpen();
     self->act(GTK_DIALOG(dialog));
     return G_SOURCE_REMOVE;
@@ -65,9 +59,6 @@ TEST(AlertDialogs, AnswersByButtonIndexOrCancelWhenClosedWithTheFieldsTextWhileT
                           GtkEntry* entry = GTK_ENTRY(focused);
                           EXPECT_EQ(gtk_entry_get_visibility(entry), *row.masked ? FALSE : TRUE);
                           EXPECT_STREQ(gtk_entry_get_text(entry), "start");
-                          int width = 0, height = 0;
-                          gtk_widget_get_size_request(focused, &width, &height);
-                          EXPECT_EQ(std::pair(width, height), std::pair(260, 24));
                           gtk_entry_set_text(entry, "typed");
                         }
                         gtk_dialog_response(dialog, row.response);
