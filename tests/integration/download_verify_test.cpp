@@ -105,8 +105,6 @@ TEST_F(DownloadVerify, AnImageIsKeptOnlyWhenItsDigestGatekeeperAndTeamAllAgree) 
          server.on("GET", "/K.dmg", LoopbackReply{404, "not found", "text/plain", 0, {}});
        },
        kChecksum},
-      // Compared lower-cased as read from the feed, but not trimmed.
-      {"padded-digest", kTeam, kTeam, "", [](Release& r, Tools&) { r.sha256 += " "; }, kChecksum},
       {"no-shasum", kTeam, kTeam, "", [](Release&, Tools& t) { t.shasum = "/nonexistent"; },
        kChecksum},
       {"rejected", kTeam, kTeam, "0\nimage: rejected\n", none, kUnverified + "0: image: rejected)"},

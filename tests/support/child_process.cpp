@@ -15,10 +15,10 @@ extern char** environ;
 namespace kestrova::testing {
 namespace {
 
-// Ours with the spec's entries laid over it, or the spec's alone.
+// Ours with the spec's entries laid over it.
 std::vector<std::string> environmentFor(const ChildSpec& spec) {
   std::vector<std::string> result;
-  for (char** entry = environ; !spec.onlyEnv && *entry != nullptr; ++entry) {
+  for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string name = std::string(*entry).substr(0, std::strcspn(*entry, "="));
     if (std::none_of(spec.env.begin(), spec.env.end(),
                      [&](const auto& wanted) { return wanted.starts_with(name + "="); })) {
@@ -75,7 +75,6 @@ void ChildProcess::start(const ChildSpec& spec, const std::function<void()>& bod
     if (spec.ownGroup) ::setsid();
     redirect(spec.stdoutPath, STDOUT_FILENO);
     redirect(spec.stderrPath, STDERR_FILENO);
-    if (spec.inChild) spec.inChild();
     ::execvpe(args[0], args.data(), envp.data());
     const int code = errno;
     (void)!::write(failure[1], &code, sizeof code);
@@ -89,10 +88,6 @@ void ChildProcess::start(const ChildSpec& spec, const std::function<void()>& bod
     error_ = argv.at(0) + ": " + std::strerror(code);
   }
   ::close(failure[0]);
-}
-
-bool ChildProcess::signal(int number) {
-  return pid_ > 0 && !status_ && ::kill(group_ ? -pid_ : pid_, number) == 0;
 }
 
 bool ChildProcess::reap(bool block) {
@@ -116,7 +111,7 @@ std::optional<int> ChildProcess::wait(double limitSeconds) {
 }
 
 std::optional<int> ChildProcess::stop(int number, double limitSeconds) {
-  signal(number);
+  if (pid_ > 0 && !status_) ::kill(group_ ? -pid_ : pid_, number);
   return wait(limitSeconds);
 }
 

@@ -3,8 +3,7 @@
 //
 //   ChildProcess server({.argv = {"/usr/bin/python3", script}, .env = {"SEED=7"}});
 //   ASSERT_TRUE(server.started()) << server.error();
-//   server.signal(SIGTERM);
-//   EXPECT_EQ(server.wait(5), 0);   // exit status, 128 + signal, or absent when still running
+//   EXPECT_EQ(server.stop(SIGTERM, 5), 0);  // exit status, 128 + signal, or absent if running
 #pragma once
 
 #include <sys/types.h>
@@ -19,16 +18,13 @@ namespace kestrova::testing {
 
 struct ChildSpec {
   std::vector<std::string> argv;  // argv[0]: a path, or a name looked up on PATH
-  // "NAME=value" entries added to (or replacing names in) our environment; with `onlyEnv`, the
-  // child's whole environment.
+  // "NAME=value" entries added to (or replacing names in) our environment.
   std::vector<std::string> env = {};
-  bool onlyEnv = false;
   // Where standard output and error go: "" keeps ours, otherwise a file (truncated) such as
   // "/dev/null". Both may name the same file.
   std::string stdoutPath = "";
   std::string stderrPath = "";
   bool ownGroup = false;  // a new session: signals and the final kill reach its whole group
-  std::function<void()> inChild = {};  // runs in the child just before exec (e.g. drop privileges)
 };
 
 class ChildProcess {
@@ -45,15 +41,12 @@ class ChildProcess {
   [[nodiscard]] const std::string& error() const { return error_; }
   [[nodiscard]] pid_t pid() const { return pid_; }
 
-  // Sends a signal to the child (to its group with `ownGroup`); false once it has been reaped.
-  bool signal(int number);
   // Waits up to `limitSeconds` for the child to end and reaps it: its exit status, 128 + the
   // signal that ended it, or absent when it is still running. Asking again returns the same.
   std::optional<int> wait(double limitSeconds = 30);
-  // Signals, then waits (SIGKILL ends any child, so its wait always has an answer).
+  // Signals the child (its group with `ownGroup`) unless reaped, then waits (SIGKILL ends any
+  // child, so its wait always has an answer).
   std::optional<int> stop(int number = SIGTERM, double limitSeconds = 30);
-  // Still running (not yet ended, or ended but not reaped here).
-  [[nodiscard]] bool running() { return pid_ > 0 && !reap(false); }
 
  private:
   void start(const ChildSpec& spec, const std::function<void()>& body);

@@ -1,7 +1,6 @@
 #include "tests/support/loopback_server.h"
 
 #include <httplib.h>
-#include <strings.h>
 
 #include <chrono>
 #include <stdexcept>
@@ -9,13 +8,6 @@
 #include "tests/support/real_processes.h"
 
 namespace kestrova::testing {
-
-std::optional<std::string> RecordedRequest::header(const std::string& name) const {
-  for (const auto& [key, value] : headers) {
-    if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
-  }
-  return std::nullopt;
-}
 
 // The handlers and the record of what arrived; shared by the server's worker threads.
 struct LoopbackServer::Routes {
@@ -95,8 +87,6 @@ std::vector<RecordedRequest> LoopbackServer::requests() const {
   std::lock_guard lock(routes_->mutex);
   return routes_->recorded;
 }
-
-std::size_t LoopbackServer::requestCount() const { return requests().size(); }
 
 std::string closedURL(const std::string& path) {
   return "http://127.0.0.1:" + std::to_string(freePort()) + path;

@@ -36,9 +36,6 @@ struct RecordedRequest {
   std::string path;  // without the query
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
-
-  // The first header of that name, compared without regard to case.
-  [[nodiscard]] std::optional<std::string> header(const std::string& name) const;
 };
 
 struct LoopbackReply {
@@ -68,7 +65,6 @@ class LoopbackServer {
   void on(const std::string& method, const std::string& path, Handler handler);
 
   [[nodiscard]] std::vector<RecordedRequest> requests() const;
-  [[nodiscard]] std::size_t requestCount() const;
 
  private:
   struct Routes;

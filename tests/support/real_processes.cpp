@@ -23,13 +23,11 @@ int freePort() {
 
 bool eventually(const std::function<bool()>& condition, double limitSeconds) {
   const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(limitSeconds);
-  while (std::chrono::steady_clock::now() < limit) {
-    if (condition()) {
-      return true;
-    }
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= limit) return condition();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  return condition();
+  return true;
 }
 
 }  // namespace kestrova::testing

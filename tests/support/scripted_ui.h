@@ -18,7 +18,6 @@ struct ScriptedAnswer {
 };
 
 struct FakeStatusItem final : StatusItem {
-  bool supportsSymbols = true;
   std::string symbol;
   std::string accessibility;
   std::string title;
@@ -29,8 +28,8 @@ struct FakeStatusItem final : StatusItem {
 
   bool setSymbol(const std::string& name, const std::string& description) override {
     ++appearanceSets;
-    if (supportsSymbols) setAppearance(name, description, "");
-    return supportsSymbols;
+    setAppearance(name, description, "");
+    return true;
   }
   void setTitle(const std::string& text) override { setAppearance("", "", text); }
   void setAppearance(std::string newSymbol, std::string description, std::string text) {
@@ -67,24 +66,21 @@ class ScriptedUi final : public Ui {
   // Scripts.
   std::deque<ScriptedAnswer> answers;              // unscripted alerts answer the first button
   std::deque<std::optional<std::string>> folders;  // unscripted panels are cancelled
-  bool statusSymbolsAvailable = true;
 
   // What the core did.
   std::vector<AlertSpec> alerts;
   std::vector<FolderPanelSpec> panels;
   std::optional<Menu> mainMenu;
-  bool regularPolicy = false;
   int activations = 0;
   bool terminated = false;
   std::optional<std::string> pasteboard;
-  int pasteboardWrites = 0;
   std::vector<std::string> openedURLs;
   std::vector<std::string> revealedFiles;
   std::vector<WebWindowSpec> webWindowSpecs;
   FakeStatusItem* statusItem = nullptr;  // owned by the core once created
   FakeWebWindow* webWindow = nullptr;    // owned by the core once created
 
-  void setRegularActivationPolicy() override { regularPolicy = true; }
+  void setRegularActivationPolicy() override {}
   void setMainMenu(const Menu& menu) override { mainMenu = menu; }
   int run(AppHandler& handler) override {
     handler.applicationDidFinishLaunching();
@@ -97,7 +93,6 @@ class ScriptedUi final : public Ui {
   [[nodiscard]] std::optional<std::string> chooseFolder(const FolderPanelSpec& panel) override;
   [[nodiscard]] std::unique_ptr<StatusItem> createStatusItem() override {
     auto item = std::make_unique<FakeStatusItem>();
-    item->supportsSymbols = statusSymbolsAvailable;
     statusItem = item.get();
     return item;
   }
@@ -108,10 +103,7 @@ class ScriptedUi final : public Ui {
     webWindow = window.get();
     return window;
   }
-  void setPasteboardText(const std::string& text) override {
-    pasteboard = text;
-    ++pasteboardWrites;
-  }
+  void setPasteboardText(const std::string& text) override { pasteboard = text; }
   bool openURL(const std::string& url) override {
     openedURLs.push_back(url);
     return true;

@@ -15,9 +15,7 @@ namespace fs = std::filesystem;
 bool processRunning(pid_t pid) {
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
   std::string line;
-  if (pid <= 0 || !std::getline(stat, line)) {
-    return false;
-  }
+  if (pid <= 0 || !std::getline(stat, line)) return false;
   const auto close = line.rfind(") ");
   return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
@@ -27,13 +25,14 @@ std::string executableOf(pid_t pid) {
   return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).string();
 }
 
+namespace {
+// The pid `launchctl print` shows for a service (absent when none runs).
 std::optional<pid_t> printedPid(const std::string& printOutput) {
   const auto at = printOutput.find("\tpid = ");
-  if (at == std::string::npos) {
-    return std::nullopt;
-  }
+  if (at == std::string::npos) return std::nullopt;
   return static_cast<pid_t>(std::stol(printOutput.substr(at + 7)));
 }
+}  // namespace
 
 StandinMachine::StandinMachine() {
   env.host.realSleeps = true;
@@ -76,16 +75,11 @@ bool StandinMachine::engineAnswers() const {
 std::optional<pid_t> StandinMachine::enginePid() const {
   const ShellResult printed = shell(launchctl(), {"print", service()});
   const auto guard = printed.status == 0 ? printedPid(printed.output) : std::nullopt;
-  if (!guard) {
-    return std::nullopt;
-  }
+  if (!guard) return std::nullopt;
   std::ifstream children("/proc/" + std::to_string(*guard) + "/task/" + std::to_string(*guard) +
                          "/children");
   pid_t engine = 0;
-  if (children >> engine && engine > 0) {
-    return engine;
-  }
-  return std::nullopt;
+  return children >> engine && engine > 0 ? std::optional(engine) : std::nullopt;
 }
 
 }  // namespace kestrova::testing

@@ -18,8 +18,6 @@ namespace kestrova::testing {
 [[nodiscard]] bool processRunning(pid_t pid);
 // The program a process runs (empty once it is gone).
 [[nodiscard]] std::string executableOf(pid_t pid);
-// The pid `launchctl print` shows for a service (absent when none runs).
-[[nodiscard]] std::optional<pid_t> printedPid(const std::string& printOutput);
 
 class StandinMachine {
  public:
