@@ -1,13 +1,16 @@
-// The launchctl stand-in, for what the app relies on from the real tool: its answers (113,
+// The stand-ins, for what the app relies on from the real tools: launchctl's answers (113,
 // "already bootstrapped", `pid =`) and the ending of the whole process group on bootout, which
-// the agent's system test does not see. The agent's system test drives the rest end to end.
+// the agent's system test does not see; security's 44, 45 and -U; the engine storing its password
+// once. The agent's system test drives the rest end to end.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "app/engine/shell.h"
+#include "tests/support/child_process.h"
 #include "tests/support/real_processes.h"
 #include "tests/support/standin_machine.h"
 
@@ -43,6 +46,42 @@ TEST(Standins, LaunchctlAnswersAsTheAgentExpectsAndBootoutEndsTheWholeGroup) {
   EXPECT_TRUE(eventually([&] { return launchctl({"print", service}).status == 113; }));
   EXPECT_FALSE(processRunning(leader));
   EXPECT_FALSE(processRunning(helper));
+}
+
+TEST(Standins, SecurityAnswers44And45AndUpdatesWithUAndTheEngineStoresItsPasswordOnce) {
+  TestPlatform test{standinTools()};
+  const auto security = [&](const std::string& verb, std::vector<std::string> more) {
+    more.insert(more.begin(), {"HOME=" + test.sandbox.home(), standinTools().security, verb, "-s",
+                               "com.talmiro.kestrova", "-a", "password"});
+    return shell("/usr/bin/env", more);
+  };
+  const auto find = [&] { return security("find-generic-password", {"-w"}); };
+  EXPECT_EQ(find().status, 44);
+  EXPECT_EQ(security("add-generic-password", {"-w", "pass \"word\""}), (ShellResult{0, ""}));
+  EXPECT_EQ(security("add-generic-password", {"-w", "other"}).status, 45);
+  EXPECT_EQ(find(), (ShellResult{0, "pass \"word\"\n"}));
+  EXPECT_EQ(security("add-generic-password", {"-w", "staple", "-U"}), (ShellResult{0, ""}));
+  EXPECT_EQ(find(), (ShellResult{0, "staple\n"}));
+
+  // The engine keeps a password it finds and makes one only where there is none.
+  const std::string log = "Library/Application Support/Kestrova/logs/stream.log";
+  test.sandbox.write("Library/Application Support/Kestrova/config.json",
+                     R"({"port": )" + std::to_string(freePort()) + "}");
+  for (const bool keep : {true, false}) {
+    if (!keep) (void)security("delete-generic-password", {});
+    std::filesystem::remove(test.sandbox.path(log));
+    ChildProcess engine(
+        {.argv = {KESTROVA_ENGINE_RUNTIME_DIR "/kestrova-engine"},
+         .env = {"HOME=" + test.sandbox.home(),
+                 "KESTROVA_RESOURCES=" KESTROVA_BUNDLE_DIR "/Contents/Resources/engine"}});
+    // The Keychain is settled before the port opens.
+    ASSERT_TRUE(
+        eventually([&] { return test.sandbox.read(log).find("listen") != std::string::npos; }));
+    const ShellResult found = find();
+    EXPECT_TRUE(keep ? found.output == "staple\n"
+                     : std::regex_match(found.output, std::regex("([a-z2-9]{5}-){3}[a-z2-9]{5}\n")))
+        << found.output;
+  }
 }
 
 }  // namespace
