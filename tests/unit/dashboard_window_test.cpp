@@ -49,9 +49,7 @@ TEST_F(DashboardWindowTest, ARetryReloadsTheRootAtTheCurrentPort) {
   EXPECT_EQ(platform.ui.activations, 2);
   window().delegate.didFailProvisionalLoad();
   platform.sandbox.write("Library/Application Support/Kestrova/config.json", R"({"port": 9000})");
-  platform.loop.advance(0.99);
-  EXPECT_EQ(window().loads.size(), 1u);
-  platform.loop.advance(0.01);
+  platform.loop.advance(1);  // the failed-loads test times the retry
   EXPECT_EQ(window().loads,
             (std::vector<std::string>{"http://127.0.0.1:8787/", "http://127.0.0.1:9000/"}));
 }
