@@ -60,48 +60,15 @@ class AgentTest : public ::testing::Test {
   }
 };
 
-// Every value is escaped, the log paths come from the home folder, and the engine is told its
-// resources folder ("./engine" when the bundle reports none).
-TEST_F(AgentTest, PropertyListText) {
-  const std::string logs = env.sandbox.path("Library/Application Support/Kestrova/logs");
-  env.host.resources = "/Volumes/R&D <new>/K.app/Contents/Resources";
-  EXPECT_EQ(Agent::plist({"/usr/bin/caffeinate", "-is", "a&b<x>"}),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD "
-            "PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
-            "<plist version=\"1.0\">\n<dict>\n"
-            "  <key>Label</key><string>com.talmiro.kestrova.engine</string>\n"
-            "  <key>ProgramArguments</key>\n  <array>\n"
-            "    <string>/usr/bin/caffeinate</string>\n    <string>-is</string>\n"
-            "    <string>a&amp;b&lt;x&gt;</string>\n  </array>\n"
-            "  <key>RunAtLoad</key><true/>\n  <key>KeepAlive</key><true/>\n"
-            "  <key>ThrottleInterval</key><integer>10</integer>\n"
-            "  <key>StandardOutPath</key><string>" +
-                logs + "/agent.out</string>\n  <key>StandardErrorPath</key><string>" + logs +
-                "/agent.err</string>\n  <key>EnvironmentVariables</key>\n  <dict>\n"
-                "    <key>KESTROVA_RESOURCES</key><string>/Volumes/R&amp;D &lt;new&gt;/K.app/"
-                "Contents/Resources/engine</string>\n  </dict>\n</dict>\n</plist>");
+// The escaping, the argument round trip, the log paths and the resources folder are the agent
+// system test's and the property-list fuzzer's; the restart policy and the fallback are only here.
+TEST_F(AgentTest, PropertyListRestartPolicyAndResourcesFallback) {
   env.host.resources = std::nullopt;
-  EXPECT_NE(Agent::plist({}).find("<string>./engine</string>"), std::string::npos);
-}
-
-// The first present candidate that prints ok wins; absent ones are not run, and a launch
-// failure, a failing status or output without "ok" moves on to the next.
-TEST_F(AgentTest, WorkingPythonIsTheFirstPresentCandidateThatPrintsOk) {
-  using Present = std::vector<std::pair<int, ShellResult>>;  // candidates and their answers
-  for (const auto& [present, chosen] :
-       {std::pair<Present, std::optional<int>>{{{2, {0, "ok\n"}}, {3, {0, "ok"}}}, 2},
-        {{{1, {-1, "launch failed"}}, {2, {0, "nope"}}, {3, {1, "ok"}}}, std::nullopt}}) {
-    fs::remove_all(pythons.home());
-    ScriptedRunner probes;
-    TestPlatform local{withPythons(pythons), &probes};
-    std::vector<std::string> expected;
-    for (const auto& [n, answer] : present) {
-      makeExecutable(python(n));
-      probes.answer(probeLine(n), answer);
-      if (!chosen || n <= *chosen) expected.push_back(probeLine(n));
-    }
-    EXPECT_EQ(Agent::workingPython(), chosen ? std::optional(python(*chosen)) : std::nullopt);
-    EXPECT_EQ(probes.calls(), expected);
+  const std::string text = Agent::plist({});
+  for (const char* part : {"<key>RunAtLoad</key><true/>\n  <key>KeepAlive</key><true/>\n"
+                           "  <key>ThrottleInterval</key><integer>10</integer>",
+                           "<key>KESTROVA_RESOURCES</key><string>./engine</string>"}) {
+    EXPECT_NE(text.find(part), std::string::npos) << part;
   }
 }
 
@@ -109,18 +76,22 @@ TEST_F(AgentTest, WorkingPythonIsTheFirstPresentCandidateThatPrintsOk) {
 // The file's mode is the agent system test's: the launchctl stand-in refuses a writable one.
 TEST_F(AgentTest, InstallWritesTheBundledEngineOrElseTheScriptUnderPython) {
   const std::string resources = placeBundle(false, true);
+  // The first present candidate that prints ok: 1 is absent and never run, 2 says something else.
   makeExecutable(python(2));
-  runner.answer(probeLine(2), {0, "ok\n"});
+  makeExecutable(python(3));
+  runner.answer(probeLine(2), {0, "nope"});
+  runner.answer(probeLine(3), {0, "ok\n"});
   runner.answer(kPrint, {kUnknownService, kOk, kUnknownService, kOk});
   runner.answer(bootstrapLine(), kOk);
   EXPECT_EQ(Agent::install(), std::nullopt);
-  EXPECT_EQ(env.sandbox.read(kAgentFile), Agent::plist({"/usr/bin/caffeinate", "-is", python(2),
+  EXPECT_EQ(env.sandbox.read(kAgentFile), Agent::plist({"/usr/bin/caffeinate", "-is", python(3),
                                                         resources + "/engine/kestrova.py"}));
+  EXPECT_EQ(runner.countStartingWith(python(1)), 0U);
 
   makeExecutable(resources + "/engine/runtime/kestrova-engine");
   runner.clearCalls();
   EXPECT_EQ(Agent::install(), std::nullopt);
-  EXPECT_EQ(runner.countStartingWith(python(2)), 0U);  // the system test shows the engine chosen
+  EXPECT_EQ(runner.countStartingWith(python(3)), 0U);  // the system test shows the engine chosen
 }
 
 // Refusals leave launchd alone and write nothing, though the two folders are already made.
@@ -146,25 +117,13 @@ TEST_F(AgentTest, RefusalsComePythonFirstThenLocationThenAFailedWrite) {
   EXPECT_EQ(runner.countStartingWith(kLaunchctl), 0U);
 }
 
-// launchctl calls spelled one letter each: b bootout, p print, B bootstrap (nothing else is run).
-std::string letters(const std::vector<std::string>& calls) {
-  std::string spelled;
-  for (const auto& call : calls) spelled += call == kPrint ? 'p' : call == kBootout ? 'b' : 'B';
-  return spelled;
-}
-
-// launchd shows the service for twenty queries, then answers `after` from then on.
-std::vector<ShellResult> shownTwentyTimesThen(const ShellResult& after) {
-  auto prints = ScriptedRunner::times(20, kOk);
-  prints.push_back(after);
-  return prints;
-}
-
 // The messages for three refusals (the last output quoted, or none) are the controller tests'.
 TEST_F(AgentTest, LoadAttemptsAndTheirWaits) {
   placeBundle(true, true);
   const ShellResult &no = kUnknownService, &yes = kOk;
   const std::string p20(20, 'p');
+  auto shownTwentyTimes = ScriptedRunner::times(20, yes);  // then gone for good
+  shownTwentyTimes.push_back(no);
   const struct {
     std::vector<ShellResult> prints, bootstraps;
     std::optional<std::string> result;
@@ -175,11 +134,7 @@ TEST_F(AgentTest, LoadAttemptsAndTheirWaits) {
       {{yes, no, yes}, {yes}, {}, "bppBp", .15},  // loaded before: gone first, then loaded
       {{no, no, yes}, {{5, "x already bootstrapped"}}, {}, "bpBpp", .15},  // waited for
       {{no, yes}, {kIoError}, {}, "bpBBBp", 1},  // refused three times, yet there after all
-      {shownTwentyTimesThen(no),
-       {yes},
-       kNoStart,
-       "b" + p20 + "B" + p20 + "B" + p20 + "B" + p20 + "p",
-       13},
+      {shownTwentyTimes, {yes}, kNoStart, "b" + p20 + "B" + p20 + "B" + p20 + "B" + p20 + "p", 13},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.calls);
@@ -192,7 +147,10 @@ TEST_F(AgentTest, LoadAttemptsAndTheirWaits) {
     script.answer(kLaunchctl + " bootstrap gui/501 " + local.sandbox.path(kAgentFile),
                   c.bootstraps);
     EXPECT_EQ(Agent::install(), c.result);
-    EXPECT_EQ(letters(script.calls()), c.calls);
+    std::string spelled;  // b bootout, p print, B bootstrap: nothing else is run
+    for (const auto& call : script.calls())
+      spelled += call == kPrint ? 'p' : call == kBootout ? 'b' : 'B';
+    EXPECT_EQ(spelled, c.calls);
     EXPECT_NEAR(local.host.sleptSeconds(), c.slept, 1e-9);
   }
 }

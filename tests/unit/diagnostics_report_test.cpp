@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
 namespace kestrova::Diagnostics {
 namespace {
 
@@ -19,38 +17,21 @@ ReportFacts sampleFacts() {
   return facts;
 }
 
-// The config is pretty-printed with sorted keys, one member per line.
+// The config is pretty-printed with sorted keys, one member per line; a listed key at the top
+// level loses its value whatever it is, a nested one keeps it. The fuzzer covers every listed key.
 TEST(DiagnosticsReport, LaysOutTheHeaderTheConfigAndTheLog) {
   ReportFacts facts = sampleFacts();
-  facts.configText = R"({"b": {"y": 1, "x": [1, 2]}, "a": "é"})";
+  facts.configText = R"({"b": {"y": 1, "x": [1, 2], "password": 3}, "a": "é", "wa_token": [1]})";
   EXPECT_EQ(buildReport(facts),
             "Kestrova diagnostics\ngenerated: 2026-03-01 14:05:09 +0000\napp: 1.4.2\n"
             "macOS: Version 14.5 (Build 23F79)\nagent installed: true\nstatus: ON AIR\n\n"
-            "--- config (secrets removed) ---\n{\n  \"a\": \"é\",\n  \"b\": {\n    \"x\": [\n"
-            "      1,\n      2\n    ],\n    \"y\": 1\n  }\n}\n\n"
-            "--- last 400 log lines ---\nline one\nline two\n");
+            "--- config (secrets removed) ---\n{\n  \"a\": \"é\",\n  \"b\": {\n"
+            "    \"password\": 3,\n    \"x\": [\n      1,\n      2\n    ],\n    \"y\": 1\n  },\n"
+            "  \"wa_token\": \"<removed>\"\n}\n\n--- last 400 log lines ---\nline one\nline two\n");
   facts.appVersion.reset();
   facts.agentInstalled = false;
-  facts.status = EngineStatus::needsSetup;
-  const std::string report = buildReport(facts);
-  EXPECT_NE(report.find("\napp: ?\n"), std::string::npos);
-  EXPECT_NE(report.find("\nagent installed: false\nstatus: Setup needed\n\n"), std::string::npos);
-}
-
-// Every listed key at the top level, whatever its value; nothing nested, nothing else.
-TEST(DiagnosticsReport, RedactsTheListedTopLevelKeysOnly) {
-  const auto text = redactedConfig(R"({"stream_key": "SK", "password": 1, "telegram_token": null,
-      "wa_token": ["WA"], "yt_api_key": {"v": "YT"}, "yt_client_secret": "YC",
-      "fb_page_token": "FB", "fb_rtmp_url": "rtmp://FB", "assistant_key": "AS", "port": 8787,
-      "youtube": {"stream_key": "abc"}, "list": [{"password": 1}]})");
-  ASSERT_TRUE(text);
-  nlohmann::json expected = {
-      {"port", 8787}, {"youtube", {{"stream_key", "abc"}}}, {"list", {{{"password", 1}}}}};
-  for (const char* key : {"stream_key", "password", "telegram_token", "wa_token", "yt_api_key",
-                          "yt_client_secret", "fb_page_token", "fb_rtmp_url", "assistant_key"}) {
-    expected[key] = "<removed>";
-  }
-  EXPECT_EQ(nlohmann::json::parse(*text), expected);
+  EXPECT_NE(buildReport(facts).find("\napp: ?\n"), std::string::npos);
+  EXPECT_NE(buildReport(facts).find("\nagent installed: false\n"), std::string::npos);
 }
 
 TEST(DiagnosticsReport, TheLogTailLosesEverySecretValueWhereverItStands) {

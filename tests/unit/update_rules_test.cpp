@@ -81,10 +81,9 @@ std::optional<Release> withKey(const std::string& key, const std::string& json) 
 TEST(ReleaseFeed, CarriesTheFieldsAsPublishedWithDefaults) {
   const auto minimal = parseRelease(kMinimal);
   ASSERT_TRUE(minimal);
-  EXPECT_EQ(std::tie(minimal->url, minimal->sha256, minimal->notes),
-            std::make_tuple("https://h/K.dmg", "ab ", ""));
-  EXPECT_EQ(minimal->published, -1e9);
-  EXPECT_FALSE(minimal->critical);
+  EXPECT_EQ(std::tie(minimal->url, minimal->sha256, minimal->notes, minimal->published,
+                     minimal->critical),
+            std::make_tuple("https://h/K.dmg", "ab ", "", -1e9, false));
   EXPECT_EQ(withKey("version", R"(" 2.0 ")").value().version, " 2.0 ");
   EXPECT_EQ(withKey("notes", "42").value().notes, "");
   for (const auto& [json, critical] : {std::pair{"1", true}, {"2", false}, {R"("true")", false}}) {
