@@ -119,12 +119,11 @@ class ControllerTest : public ::testing::Test {
     platform.loop.advance(0.1);
     return !early && polls() == before + 1;
   }
-  void launch() { delegate->applicationDidFinishLaunching(); }
   // A launch with nothing to ask: agent file for this copy, service loaded.
   void launchSettled() {
     writeAgentFile(enginePath());
     runner.answer(kPrint, kOk);
-    launch();
+    delegate->applicationDidFinishLaunching();
   }
   [[nodiscard]] FakeStatusItem& item() const { return *platform.ui.statusItem; }
   [[nodiscard]] const std::vector<AlertSpec>& alerts() const { return platform.ui.alerts; }

@@ -1,7 +1,6 @@
 // The agent end to end on Linux: the launchctl and caffeinate stand-ins, their supervisor and the
 // stand-in engine, all real processes in a sandboxed home.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <string>
 
@@ -18,10 +17,10 @@ const std::string kAgentFile = "Library/LaunchAgents/com.talmiro.kestrova.engine
 class AgentSystemTest : public ::testing::Test, protected StandinMachine {
  protected:
   // Waits until an engine other than `old` answers, run from this copy; its pid.
-  pid_t engineReplacing(pid_t old, double limitSeconds = 15) {
+  pid_t engineReplacing(pid_t old) {
     std::optional<pid_t> now;
-    EXPECT_TRUE(eventually([&] { return (now = enginePid()) && *now != old && engineAnswers(); },
-                           limitSeconds));
+    EXPECT_TRUE(
+        eventually([&] { return (now = enginePid()) && *now != old && engineAnswers(); }, 15));
     EXPECT_FALSE(processRunning(old));
     EXPECT_EQ(executableOf(now.value_or(0)),
               *env.host.resources + "/engine/runtime/kestrova-engine");
@@ -38,14 +37,7 @@ class AgentSystemTest : public ::testing::Test, protected StandinMachine {
 TEST_F(AgentSystemTest, InstallRestartReinstallStopPowerCutLoginAndUninstall) {
   useCopy(placeCopy("R&D <Apps>"));
   pid_t engine = install();
-  EXPECT_TRUE(Agent::isLoaded());
-  EXPECT_FALSE(Agent::isStale());
-  EXPECT_FALSE(Agent::repairIfStale().attempted);
-  // The engine was told where its resources are, and its output went to the log folder.
-  EXPECT_NE(env.sandbox.read("Library/Application Support/Kestrova/logs/stream.log")
-                .find("resources " + *env.host.resources + "/engine"),
-            std::string::npos);
-  EXPECT_TRUE(env.sandbox.exists("Library/Application Support/Kestrova/logs/agent.out"));
+  EXPECT_FALSE(Agent::isStale()) << "the file names this copy's engine, escaped";
 
   Agent::restart();
   engine = engineReplacing(engine);
@@ -76,21 +68,6 @@ TEST_F(AgentSystemTest, InstallRestartReinstallStopPowerCutLoginAndUninstall) {
   ASSERT_TRUE(eventually([&] { return !Agent::isLoaded(); }));
   EXPECT_FALSE(processRunning(engine));
   EXPECT_FALSE(engineAnswers());
-}
-
-// Another copy finds the agent stale and repoints it; a killed engine comes back after the
-// throttle (10 s, counted from the previous start).
-TEST_F(AgentSystemTest, AnotherCopyRepointsTheAgentAndAKilledEngineComesBackAfterTheThrottle) {
-  (void)install();
-  useCopy(placeCopy("Elsewhere"));
-  EXPECT_TRUE(Agent::isStale());
-  EXPECT_TRUE(Agent::repairIfStale().attempted);
-  EXPECT_FALSE(Agent::isStale());
-  const pid_t engine = engineReplacing(0);
-
-  ::kill(engine, SIGKILL);
-  (void)engineReplacing(engine, 25);
-  EXPECT_NE(shell(launchctl(), {"print", service()}).output.find("runs = 2"), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// What the GTK front end's tests share: the display check, spinning the main context, and the
-// read-back form of a core menu.
+// What the GTK front end's tests share: the display check, and spinning the main context.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -44,27 +43,6 @@ inline void passMilliseconds(guint ms) {
   while (!passed) {
     g_main_context_iteration(nullptr, TRUE);
   }
-}
-
-// A status menu as describeMenuWidget reads it back from the widgets (status menus use lower-case
-// key equivalents only, hence the plain "Ctrl+").
-[[nodiscard]] inline nlohmann::json shownForm(const Menu& menu) {
-  nlohmann::json items = nlohmann::json::array();
-  for (const MenuItem& item : menu.items) {
-    if (item.separator) {
-      items.push_back({{"separator", true}});
-      continue;
-    }
-    nlohmann::json shown = {{"title", item.title},
-                            {"enabled", item.enabled},
-                            {"checked", item.checked},
-                            {"action", gtk::actionNameFor(item)}};
-    if (!item.key.empty()) {
-      shown["shortcut"] = "Ctrl+" + std::string(1, static_cast<char>(std::toupper(item.key[0])));
-    }
-    items.push_back(shown);
-  }
-  return items;
 }
 
 }  // namespace kestrova::testing

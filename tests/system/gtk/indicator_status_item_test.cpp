@@ -101,12 +101,7 @@ TEST_F(IndicatorItem, TheMenuBarShowsShiftForCapitalsAndAMissingLogRevealsNothin
   GObjectPtr<GtkWidget> bar = adoptFloating(buildMenuBar(buildAppMenu(), app_.get(), "Kestrova"));
   const nlohmann::json shown = describeMenuWidget(GTK_MENU_SHELL(bar.get()));
   ASSERT_EQ(shown.size(), 3U);
-  EXPECT_EQ(shown[0]["title"], "Kestrova");
-  EXPECT_EQ(shown[1]["submenu"][1], (nlohmann::json{{"title", "Redo"},
-                                                    {"enabled", true},
-                                                    {"checked", false},
-                                                    {"action", "redo"},
-                                                    {"shortcut", "Shift+Ctrl+Z"}}));
+  EXPECT_EQ(shown[1]["submenu"][1]["shortcut"], "Shift+Ctrl+Z") << shown[1].dump();
   gtk_widget_destroy(bar.get());
 
   // "Show Logs…" before the engine has written a log: nothing is shown, no error either.

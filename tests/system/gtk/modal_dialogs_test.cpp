@@ -12,13 +12,6 @@
 namespace kestrova::gtk {
 namespace {
 
-TEST(DismissedResponse, IsCancelWhenThereIsOneElseTheLastButton) {
-  using Buttons = std::vector<std::string>;
-  EXPECT_EQ(dismissedResponse(Buttons{"OK"}), 1000);
-  EXPECT_EQ(dismissedResponse(Buttons{"Cancel", "Delete"}), 1000);
-  EXPECT_EQ(dismissedResponse(Buttons{"Set Up", "Later", "Help"}), 1002);
-}
-
 // Answers the visible alert from inside its modal loop with `act`, noting whether the loop was
 // held meanwhile; waits for one to appear.
 struct Answerer {

@@ -34,47 +34,36 @@ class RecordingDelegate final : public WebWindowDelegate {
   }
 };
 
-class WebWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!testing::displayReady()) GTEST_SKIP() << testing::kNeedsDisplay;
-    if (app_ == nullptr) {  // one for the whole program
-      app_ = gtk_application_new("com.talmiro.kestrova.webwindowtest", G_APPLICATION_NON_UNIQUE);
-      g_application_register(G_APPLICATION(app_), nullptr, nullptr);
-    }
-    server_.on("GET", "/",
-               LoopbackReply{.body = "<title>Page</title>", .contentType = "text/html"});
-  }
-
-  static inline GtkApplication* app_ = nullptr;
-  testing::LoopbackServer server_;
-  RecordingDelegate delegate_;
-};
-
 // WebKitGTK signals "finished" after a failed load too; the window must not pass that on. A load
 // past its time limit is stopped and told the same way, even once the server answers; each later
 // load of the same window is counted afresh.
-TEST_F(WebWindowTest, EachLoadIsToldOnceAsAProvisionalFailureOrAFinish) {
+TEST(WebWindow, EachLoadIsToldOnceAsAProvisionalFailureOrAFinish) {
+  if (!testing::displayReady()) GTEST_SKIP() << testing::kNeedsDisplay;
+  GtkApplication* app =
+      gtk_application_new("com.talmiro.kestrova.webwindowtest", G_APPLICATION_NON_UNIQUE);
+  ASSERT_TRUE(g_application_register(G_APPLICATION(app), nullptr, nullptr));
+  testing::LoopbackServer server;
+  server.on("GET", "/", LoopbackReply{.body = "<title>Page</title>", .contentType = "text/html"});
+  RecordingDelegate delegate;
   std::atomic<int> slow = 0;  // 1 while the server holds the request, 2 once it has answered
-  server_.on("GET", "/slow", [&](const testing::RecordedRequest&) {
+  server.on("GET", "/slow", [&](const testing::RecordedRequest&) {
     slow = 1;
     std::this_thread::sleep_for(std::chrono::seconds(1));
     slow = 2;
     return LoopbackReply{.body = "late", .contentType = "text/html"};
   });
   auto window =
-      std::make_unique<GtkWebWindow>(app_, WebWindowSpec{640, 480, "Test", ""}, delegate_, nullptr);
+      std::make_unique<GtkWebWindow>(app, WebWindowSpec{640, 480, "Test", ""}, delegate, nullptr);
   window->bringToFront();
   window->load(testing::closedURL("/"), 10);
-  ASSERT_TRUE(spinUntil([&] { return delegate_.count("failed") == 1; }));
-  window->load(server_.url("/slow"), 0.3);
-  ASSERT_TRUE(spinUntil([&] { return delegate_.count("failed") == 2 && slow != 1; }));
-  window->load(server_.url("/"), 10);
+  ASSERT_TRUE(spinUntil([&] { return delegate.count("failed") == 1; }));
+  window->load(server.url("/slow"), 0.3);
+  ASSERT_TRUE(spinUntil([&] { return delegate.count("failed") == 2 && slow != 1; }));
+  window->load(server.url("/"), 10);
   // The page's title may reach the window just after its load has finished.
-  EXPECT_TRUE(spinUntil([&] {
-    return delegate_.count("finished") > 0 && window->describe()["pageTitle"] == "Page";
-  }));
-  EXPECT_EQ(delegate_.told, (std::vector<std::string>{"failed", "failed", "finished"}));
+  EXPECT_TRUE(spinUntil(
+      [&] { return delegate.count("finished") > 0 && window->describe()["pageTitle"] == "Page"; }));
+  EXPECT_EQ(delegate.told, (std::vector<std::string>{"failed", "failed", "finished"}));
 }
 
 }  // namespace
