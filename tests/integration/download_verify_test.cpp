@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -42,19 +43,6 @@ struct Row {
 
 class DownloadVerify : public ::testing::Test {
  protected:
-  // A stand-in image holding a bundle, signed with `team` unless empty; its bytes.
-  std::string makeImage(const Row& row) {
-    const std::string source = test.sandbox.path("image-" + row.what);
-    testing::writeFile(source + "/Kestrova.app/Contents/Info.plist", "<plist/>");
-    if (!row.verdict.empty()) testing::writeFile(source + "/.signature/gatekeeper", row.verdict);
-    const auto& tools = test.get().tools();
-    EXPECT_EQ(shell(tools.hdiutil, {"create", "-srcfolder", source, source + ".dmg"}).status, 0);
-    if (!row.imageTeam.empty()) {
-      EXPECT_EQ(shell(tools.codesign, {"-s", row.imageTeam, source + ".dmg"}).status, 0);
-    }
-    return testing::readFile(source + ".dmg");
-  }
-
   // The release as a feed would publish it, serving `bytes` as the image.
   Release publish(const std::string& bytes) {
     server.on("GET", "/K.dmg", LoopbackReply{.body = bytes, .contentType = "x/y"});
@@ -66,34 +54,16 @@ class DownloadVerify : public ::testing::Test {
         .value_or(Release{});
   }
 
-  std::optional<std::string> run(const Release& release, std::optional<std::string>& image) {
-    std::optional<std::string> message;
-    int calls = 0;
-    const auto mainThread = std::this_thread::get_id();
-    downloadAndVerify(
-        release, [&](std::optional<std::string> path, std::optional<std::string> refusal) {
-          ++calls;
-          EXPECT_EQ(std::this_thread::get_id(), mainThread);
-          EXPECT_NE(path.has_value(), refusal.has_value()) << "exactly one of path and message";
-          image = std::move(path);
-          message = std::move(refusal);
-        });
-    EXPECT_TRUE(test.loop.runUntil([&] { return calls > 0; }));
-    test.loop.runUntilIdle();
-    EXPECT_EQ(calls, 1);
-    return message;
-  }
-
   // The server outlives the HTTP client, whose kept-alive connections would hold up its shutdown.
   testing::LoopbackServer server;
   testing::TestPlatform test{testing::standinTools()};
 };
 
 bool matches(const std::string& text, const std::string& pattern) {
-  const auto star = pattern.find('*');
-  if (star == std::string::npos) return text == pattern;
-  return text.size() >= pattern.size() - 1 && text.starts_with(pattern.substr(0, star)) &&
-         text.ends_with(pattern.substr(star + 1));
+  const auto star = std::min(pattern.find('*'), pattern.size());
+  return star == pattern.size() ? text == pattern
+                                : text.starts_with(pattern.substr(0, star)) &&
+                                      text.ends_with(pattern.substr(star + 1));
 }
 
 TEST_F(DownloadVerify, AnImageIsKeptOnlyWhenItsDigestGatekeeperAndTeamAllAgree) {
@@ -133,15 +103,33 @@ TEST_F(DownloadVerify, AnImageIsKeptOnlyWhenItsDigestGatekeeperAndTeamAllAgree) 
       test.sandbox.write("Applications/Kestrova.app/Contents/_CodeSignature/team",
                          row.appTeam + "\n");
     }
-    const std::string bytes = makeImage(row);
-    Release release = publish(bytes);
+    // A stand-in image holding a bundle, signed with the row's team unless empty.
+    const std::string source = test.sandbox.path("image-" + row.what);
+    testing::writeFile(source + "/Kestrova.app/Contents/Info.plist", "<plist/>");
+    if (!row.verdict.empty()) testing::writeFile(source + "/.signature/gatekeeper", row.verdict);
     Tools tools = testing::standinTools();
+    EXPECT_EQ(shell(tools.hdiutil, {"create", "-srcfolder", source, source + ".dmg"}).status, 0);
+    if (!row.imageTeam.empty()) {
+      EXPECT_EQ(shell(tools.codesign, {"-s", row.imageTeam, source + ".dmg"}).status, 0);
+    }
+    const std::string bytes = testing::readFile(source + ".dmg");
+    Release release = publish(bytes);
     row.change(release, tools);
     Platform changed(test.loop, *test.http, test.ui, test.host, test.realRunner, tools);
     const ScopedPlatform installed(changed);
     if (release.version == "1.1.0") testing::writeFile(imagePath("1.1.0"), "old");
-    std::optional<std::string> image;
-    const auto message = run(release, image);
+    std::optional<std::string> image, message;
+    int calls = 0;
+    downloadAndVerify(release, [&, main = std::this_thread::get_id()](auto path, auto refusal) {
+      ++calls;
+      EXPECT_EQ(std::this_thread::get_id(), main);
+      EXPECT_NE(path.has_value(), refusal.has_value()) << "exactly one of path and message";
+      image = std::move(path);
+      message = std::move(refusal);
+    });
+    EXPECT_TRUE(test.loop.runUntil([&] { return calls > 0; }));
+    test.loop.runUntilIdle();
+    EXPECT_EQ(calls, 1);
     EXPECT_TRUE(matches(message.value_or("kept"), row.message.value_or("kept")))
         << message.value_or("kept");
     if (!row.message) {

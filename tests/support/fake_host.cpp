@@ -7,20 +7,15 @@
 #include "app/platform/posix_host.h"
 
 namespace kestrova::testing {
-namespace {
-std::optional<std::string> lookUp(const std::map<std::string, std::string>& map,
-                                  const std::string& key) {
-  const auto found = map.find(key);
-  return found == map.end() ? std::nullopt : std::optional(found->second);
-}
-}  // namespace
 
 std::optional<std::string> FakeHost::environment(const std::string& name) const {
-  return lookUp(env, name);
+  const auto found = env.find(name);
+  return found == env.end() ? std::nullopt : std::optional(found->second);
 }
 
 std::optional<std::string> FakeHost::infoString(const std::string& key) const {
-  return lookUp(info, key);
+  const auto found = info.find(key);
+  return found == info.end() ? std::nullopt : std::optional(found->second);
 }
 
 void FakeHost::systemLog(const std::string& line) const {

@@ -21,11 +21,7 @@ class ScopedEnv {
 
  private:
   void assign(const std::optional<std::string>& value) const {
-    if (value) {
-      ::setenv(name_.c_str(), value->c_str(), 1);
-    } else {
-      ::unsetenv(name_.c_str());
-    }
+    (void)(value ? ::setenv(name_.c_str(), value->c_str(), 1) : ::unsetenv(name_.c_str()));
   }
   std::string name_;
   std::optional<std::string> previous_;

@@ -70,7 +70,6 @@ class ScriptedUi final : public Ui {
   // What the core did.
   std::vector<AlertSpec> alerts;
   std::vector<FolderPanelSpec> panels;
-  std::optional<Menu> mainMenu;
   int activations = 0;
   bool terminated = false;
   std::optional<std::string> pasteboard;
@@ -81,7 +80,7 @@ class ScriptedUi final : public Ui {
   FakeWebWindow* webWindow = nullptr;    // owned by the core once created
 
   void setRegularActivationPolicy() override {}
-  void setMainMenu(const Menu& menu) override { mainMenu = menu; }
+  void setMainMenu(const Menu& /*menu*/) override {}
   int run(AppHandler& handler) override {
     handler.applicationDidFinishLaunching();
     loop_.runUntilIdle();

@@ -9,8 +9,6 @@ class VirtualTimer final : public Timer {
  public:
   explicit VirtualTimer(std::shared_ptr<bool> cancelled) : cancelled_(std::move(cancelled)) {}
   ~VirtualTimer() override { cancel(); }
-  VirtualTimer(const VirtualTimer&) = delete;
-  VirtualTimer& operator=(const VirtualTimer&) = delete;
   void cancel() override { *cancelled_ = true; }
 
  private:
