@@ -131,6 +131,8 @@ TEST_F(GtkFrontend, QuitsCleanlyWhateverIsPendingOrShown) {
   engine.on("GET", "/", LoopbackReply{.body = "<title>K</title>", .contentType = "text/html"});
   engine.on("POST", "/api/setup/folder", LoopbackReply{.body = "{}", .delaySeconds = 300});
   engine.on("GET", "/appcast.json", LoopbackReply{.body = "{}", .delaySeconds = 300});
+  // The agent's engine settles its own configuration as it starts: ours goes in after.
+  ASSERT_TRUE(eventually([&] { return engineAnswers(); }));
   env.sandbox.write("Library/Application Support/Kestrova/config.json",
                     R"({"port": )" + std::to_string(engine.port()) + R"(, "update_feed": ")" +
                         engine.url("/appcast.json") + "\"}");
