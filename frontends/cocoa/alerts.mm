@@ -2,7 +2,7 @@
 
 #import <AppKit/AppKit.h>
 
-#include "frontends/cocoa/modal_scope.h"
+#include "app/platform/modal_scope.h"
 #include "frontends/cocoa/ns_text.h"
 
 namespace kestrova::cocoa {

@@ -1,21 +1,10 @@
 #include "frontends/gtk/modal_dialogs.h"
 
+#include "app/platform/modal_scope.h"
 #include "frontends/gtk/gobject_ptr.h"
 
 namespace kestrova::gtk {
 namespace {
-
-// Holds the loop's timers for as long as a dialog runs, whatever way it ends.
-class ModalScope {
- public:
-  explicit ModalScope(MainLoop& loop) : loop_(loop) { loop_.modalBegan(); }
-  ~ModalScope() { loop_.modalEnded(); }
-  ModalScope(const ModalScope&) = delete;
-  ModalScope& operator=(const ModalScope&) = delete;
-
- private:
-  MainLoop& loop_;
-};
 
 GtkWidget* addField(GtkWidget* dialog, const AlertField& field) {
   GtkWidget* entry = gtk_entry_new();

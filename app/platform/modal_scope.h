@@ -1,9 +1,10 @@
-// Tells the main loop that a modal alert or panel is running, for as long as it runs.
+// Tells the main loop that a modal alert or panel is running, for as long as it runs, whatever
+// way it ends; every front end holds one around its modal dialogs.
 #pragma once
 
 #include "app/platform/main_loop.h"
 
-namespace kestrova::cocoa {
+namespace kestrova {
 
 class ModalScope {
  public:
@@ -16,4 +17,4 @@ class ModalScope {
   MainLoop& loop_;
 };
 
-}  // namespace kestrova::cocoa
+}  // namespace kestrova
