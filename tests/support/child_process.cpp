@@ -15,17 +15,17 @@ extern char** environ;
 namespace kestrova::testing {
 namespace {
 
-// Ours with the spec's entries laid over it.
-std::vector<std::string> environmentFor(const ChildSpec& spec) {
+// Ours with the requested entries laid over it.
+std::vector<std::string> environmentFor(const ChildSpec& child) {
   std::vector<std::string> result;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string name = std::string(*entry).substr(0, std::strcspn(*entry, "="));
-    if (std::none_of(spec.env.begin(), spec.env.end(),
+    if (std::none_of(child.env.begin(), child.env.end(),
                      [&](const auto& wanted) { return wanted.starts_with(name + "="); })) {
       result.emplace_back(*entry);
     }
   }
-  result.insert(result.end(), spec.env.begin(), spec.env.end());
+  result.insert(result.end(), child.env.begin(), child.env.end());
   return result;
 }
 
@@ -43,7 +43,7 @@ void redirect(const std::string& path, int descriptor) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(ChildSpec spec) { start(spec, {}); }
+ChildProcess::ChildProcess(ChildSpec child) { start(child, {}); }
 
 ChildProcess::ChildProcess(const std::function<void()>& body) { start(ChildSpec{}, body); }
 
@@ -54,11 +54,11 @@ ChildProcess::~ChildProcess() {
   }
 }
 
-void ChildProcess::start(const ChildSpec& spec, const std::function<void()>& body) {
-  group_ = spec.ownGroup;
+void ChildProcess::start(const ChildSpec& child, const std::function<void()>& body) {
+  group_ = child.ownGroup;
   // Everything the child needs is prepared here: between fork and exec it only calls the system.
-  std::vector<std::string> argv = spec.argv;
-  std::vector<std::string> env = environmentFor(spec);
+  std::vector<std::string> argv = child.argv;
+  std::vector<std::string> env = environmentFor(child);
   std::vector<char*> args = pointersTo(argv);
   std::vector<char*> envp = pointersTo(env);
   int failure[2] = {-1, -1};  // carries exec's errno; closed unread when exec succeeds
@@ -72,9 +72,9 @@ void ChildProcess::start(const ChildSpec& spec, const std::function<void()>& bod
       body();
       ::_exit(0);
     }
-    if (spec.ownGroup) ::setsid();
-    redirect(spec.stdoutPath, STDOUT_FILENO);
-    redirect(spec.stderrPath, STDERR_FILENO);
+    if (child.ownGroup) ::setsid();
+    redirect(child.stdoutPath, STDOUT_FILENO);
+    redirect(child.stderrPath, STDERR_FILENO);
     ::execvpe(args[0], args.data(), envp.data());
     const int code = errno;
     (void)!::write(failure[1], &code, sizeof code);

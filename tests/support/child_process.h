@@ -29,7 +29,7 @@ struct ChildSpec {
 
 class ChildProcess {
  public:
-  explicit ChildProcess(ChildSpec spec);
+  explicit ChildProcess(ChildSpec child);
   // Forks and runs `body` in the child, which then exits with status 0.
   explicit ChildProcess(const std::function<void()>& body);
   ~ChildProcess();
@@ -49,7 +49,7 @@ class ChildProcess {
   std::optional<int> stop(int number = SIGTERM, double limitSeconds = 30);
 
  private:
-  void start(const ChildSpec& spec, const std::function<void()>& body);
+  void start(const ChildSpec& child, const std::function<void()>& body);
   bool reap(bool block);
 
   pid_t pid_ = -1;
