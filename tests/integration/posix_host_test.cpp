@@ -9,8 +9,11 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "app/engine/shell.h"
 #include "tests/support/real_processes.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/test_platform.h"
 
 namespace kestrova {
 namespace {
@@ -85,6 +88,17 @@ TEST(PosixHost, ADetachedProgramRunsInItsOwnSessionWithNothingOfOursOrSaysWhyItC
   EXPECT_EQ(sandbox.read("report.fds"), "0\n1\n2\n");  // listed before any redirection of its own
   // The program is not our child: nothing of it is left for us to reap.
   EXPECT_TRUE(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
+}
+
+// What the report names as the system and the home without HOME, against the shell's own reading.
+TEST(PosixHost, TheSystemsNameWithItsKernelAndTheHomeFromTheUserDatabase) {
+  const testing::TestPlatform installed;  // a missing Info.plist is said in the system log
+  const PosixHost host("/nonexistent/Kestrova.app");
+  const auto sh = [](const std::string& script) { return shell("/bin/sh", {"-c", script}).output; };
+  EXPECT_EQ(host.osVersionText(), sh(". /etc/os-release; printf '%s, kernel ' \"$PRETTY_NAME\"; "
+                                     "uname -r | sed 's/[^0-9.].*//' | tr -d '\\n'"));
+  const testing::ScopedEnv noHome{"HOME", std::nullopt};
+  EXPECT_EQ(host.homeDirectory() + "\n", sh("getent passwd $(id -u) | cut -d: -f6"));
 }
 
 }  // namespace
