@@ -1,71 +1,18 @@
-// inkslab as the engine runs it: a real process, a real PNG decoded and its pixels checked. The
-// layout's numbers and the argument parsers are their own unit tests; here, that the program
-// paints what they decide, and what it does with a refusal or a failed write.
-#include <gtest/gtest.h>
-#include <png.h>
-
-#include <algorithm>
-#include <cstdint>
+// inkslab as the engine runs it, on every system: a real process, a real PNG decoded and its
+// pixels checked. The layout's numbers and the argument parsers are their own unit tests; here,
+// that the program paints what they decide, and what it does with a refusal or a failed write.
+// Text metrics are the text library's, so ink is checked within a pixel or two of the layout.
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "tests/support/child_process.h"
-#include "tests/support/sandbox.h"
+#include "tests/integration/inkslab_fixture.h"
 
 namespace kestrova::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Image {
-  int width = 0, height = 0;
-  std::vector<std::uint8_t> rgba;  // straight alpha
-  [[nodiscard]] const std::uint8_t* at(int x, int y) const { return &rgba[4 * (y * width + x)]; }
-  // Where a channel's ink lies (at least half on, and `off` less than half): left, right, top,
-  // bottom, right/bottom excluded.
-  [[nodiscard]] std::vector<int> ink(int channel, int off = -1) const {
-    std::vector<int> box{width, 0, height, 0};
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        if (at(x, y)[channel] < 128 || (off >= 0 && at(x, y)[off] >= 128)) continue;
-        box = {std::min(box[0], x), std::max(box[1], x + 1), std::min(box[2], y),
-               std::max(box[3], y + 1)};
-      }
-    }
-    return box;
-  }
-};
-
-class InkslabTest : public ::testing::Test {
- protected:
-  // The exit status and everything printed.
-  std::pair<std::optional<int>, std::string> run(std::vector<std::string> args) const {
-    args.insert(args.begin(), KESTROVA_ENGINE_RUNTIME_DIR "/inkslab");
-    const std::string out = sandbox.path(".out");
-    ChildProcess child({.argv = args, .stdoutPath = out, .stderrPath = out});
-    const auto status = child.wait(30);
-    const std::string printed = readFile(out);
-    fs::remove(out);
-    return {status, printed};
-  }
-  // Renders a card that must succeed quietly, and decodes it.
-  Image render(std::vector<std::string> args) const {
-    args.insert(args.begin(), sandbox.path("card.png"));
-    EXPECT_EQ(run(args), std::pair(std::optional(0), std::string()));
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    Image image;
-    if (png_image_begin_read_from_file(&png, sandbox.path("card.png").c_str()) != 0) {
-      png.format = PNG_FORMAT_RGBA;
-      image = {static_cast<int>(png.width), static_cast<int>(png.height),
-               std::vector<std::uint8_t>(PNG_IMAGE_SIZE(png))};
-      EXPECT_NE(png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr), 0);
-    }
-    return image;
-  }
-  Sandbox sandbox;
-};
 
 TEST_F(InkslabTest, LinesArePaintedCentredAsLaidOutAndWiderTextIsClippedNotWrapped) {
   // White ink has full green; the smaller red line below it has none.
@@ -88,13 +35,14 @@ TEST_F(InkslabTest, LinesArePaintedCentredAsLaidOutAndWiderTextIsClippedNotWrapp
 }
 
 TEST_F(InkslabTest, ColoursArePaintedAsReadAlphaIncludedAndAnyTextRenders) {
-  const std::vector<std::pair<std::string, std::vector<int>>> rows{
+  const std::vector<std::pair<std::string, std::array<int, 4>>> rows{
       {"FF8800", {255, 136, 0, 255}}, {"FF000000", {0, 0, 0, 0}}, {"11223344", {17, 34, 51, 68}}};
   for (const auto& [hex, rgba] : rows) {
     const Image card = render({"0", "60", hex, "HIH", "20", "FFFFFF"});
     ASSERT_EQ(card.height, 60) << hex;
-    // Stored premultiplied, a translucent colour comes back within a step or two.
-    for (int c = 0; c < 4; ++c) EXPECT_NEAR(card.at(0, 0)[c], rgba[c], c == 3 ? 0 : 2) << hex;
+    // Stored premultiplied, a translucent colour comes back within a few steps.
+    const auto painted = paintedPixel(rgba);
+    for (int c = 0; c < 4; ++c) EXPECT_NEAR(card.at(0, 0)[c], painted[c], c == 3 ? 0 : 3) << hex;
   }
   for (const std::string text : {"Live \xF0\x9F\x94\xB4 \xD7\xA9\xD7\x9C\xD9\x85",
                                  "bad \xFF\xFE bytes \xC3", "two\nlines\tand a tab", ""}) {

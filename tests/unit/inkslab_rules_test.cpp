@@ -66,6 +66,11 @@ TEST(InkslabColor, ArgumentsReadAsAHexadecimalScannerReadsThem) {
   for (const auto& [text, colour] : cases) EXPECT_EQ(parseColor(text), colour) << '"' << text;
 }
 
+// The Mac's text library takes UTF-16: any bytes reach it, each invalid one as U+FFFD.
+TEST(InkslabText, Utf16KeepsEveryCharacterAndReplacesEachInvalidByte) {
+  EXPECT_EQ(utf16Text("a\xC3\xA9\xF0\x9F\x94\xB4\xFF\xC3"), u"a\u00E9\U0001F534\uFFFD\uFFFD");
+}
+
 TEST(InkslabLayout, WidthAndBaselines) {
   const std::vector<LineMetrics> lines = {{97.2, 40}, {120.0, 20}};
   EXPECT_EQ(cardWidth(0, lines, 16384), 168);  // the widest line rounded up, plus 48

@@ -5,8 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "tools/inkslab/layout.h"
-
 namespace kestrova::inkslab {
 namespace {
 
@@ -40,28 +38,16 @@ Band inkBand(const std::vector<ShapedLine>& lines, const std::vector<PenPosition
 
 }  // namespace
 
-std::optional<Canvas> renderCard(const CardRequest& request, const TextSetter& setter) {
-  std::vector<ShapedLine> shaped;
-  std::vector<LineMetrics> metrics;
-  for (const Line& line : request.lines) {
-    shaped.push_back(setter.shape(line.text, line.size));
-    metrics.push_back({shaped.back().width(), line.size});
-  }
-  const auto width = cardWidth(request.width, metrics, kMaxSide);
-  if (!width || *width * request.height > kMaxPixels) {
-    return std::nullopt;
-  }
-  const int height = static_cast<int>(request.height);
-  const auto positions =
-      placeLines(static_cast<double>(*width), static_cast<double>(height), metrics);
-  const Band band = inkBand(shaped, positions, height);
-  const auto lines = std::make_shared<std::vector<ShapedLine>>(std::move(shaped));
-  auto painter = [lines, positions, &request](cairo_t* cr) {
-    for (std::size_t i = 0; i < lines->size(); ++i) {
-      (*lines)[i].draw(cr, positions[i].x, positions[i].baseline, request.lines[i].col);
+std::optional<Canvas> renderCard(std::vector<ShapedLine> lines, const CardLayout& layout,
+                                 const CardRequest& request) {
+  const Band band = inkBand(lines, layout.positions, layout.height);
+  const auto shared = std::make_shared<std::vector<ShapedLine>>(std::move(lines));
+  auto painter = [shared, positions = layout.positions, &request](cairo_t* cr) {
+    for (std::size_t i = 0; i < shared->size(); ++i) {
+      (*shared)[i].draw(cr, positions[i].x, positions[i].baseline, request.lines[i].col);
     }
   };
-  return Canvas::create(static_cast<int>(*width), height, band.top, band.end - band.top,
+  return Canvas::create(layout.width, layout.height, band.top, band.end - band.top,
                         request.background, std::move(painter));
 }
 

@@ -117,6 +117,23 @@ std::size_t characterCount(std::string_view text) {
   return count;
 }
 
+std::u16string utf16Text(std::string_view text) {
+  std::u16string units;
+  units.reserve(text.size());
+  while (!text.empty()) {
+    const Decoded d = decodeOne(text);
+    const char32_t code = d.valid ? d.code : U'\uFFFD';
+    if (code >= 0x10000) {
+      units.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10U)));
+      units.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FFU)));
+    } else {
+      units.push_back(static_cast<char16_t>(code));
+    }
+    text.remove_prefix(d.length);
+  }
+  return units;
+}
+
 Rgba parseColor(std::string_view text) {
   const std::uint64_t value = scanHex(text);
   if (characterCount(text) == 8) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace kestrova::inkslab {
@@ -27,5 +28,9 @@ struct Rgba {
 // How many characters a text holds, counted as UTF-16 code units (a character outside the
 // basic plane counts twice); a byte that is not valid UTF-8 counts as one character.
 [[nodiscard]] std::size_t characterCount(std::string_view text);
+
+// The text as UTF-16, for text libraries that take it so: each byte that is not valid UTF-8
+// becomes U+FFFD, so that any bytes can be drawn.
+[[nodiscard]] std::u16string utf16Text(std::string_view text);
 
 }  // namespace kestrova::inkslab
