@@ -1,4 +1,4 @@
-"""Renders the same 1920x1080 two-line card with inkslab and with ImageMagick's convert,
+"""Renders the same 1920x1080 two-line card with inkslab and with ImageMagick (convert or magick),
 alternating the two, and prints the median wall time, the median of the runs' peak resident
 memory and the file size of each."""
 
@@ -8,7 +8,10 @@ import sys
 import tempfile
 import time
 
-FONT_FILE = "/usr/share/fonts/opentype/inter/Inter-Medium.otf"
+# The face each system's inkslab draws with, or the nearest one ImageMagick can open by path.
+FONT_FILES = ["/usr/share/fonts/opentype/inter/Inter-Medium.otf",
+              "/System/Library/Fonts/HelveticaNeue.ttc"]
+FONT_FILE = next((f for f in FONT_FILES if os.path.exists(f)), FONT_FILES[0])
 WIDTH, HEIGHT = 1920, 1080
 BACKGROUND = "102030"
 LINES = [("Breaking News", 96, "FFFFFF"), ("Stay tuned for more", 48, "FFCC00")]
@@ -43,7 +46,8 @@ def run_once(args):
     elapsed = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"{args[0]} failed with status {os.waitstatus_to_exitcode(status)}")
-    return elapsed, usage.ru_maxrss
+    # macOS counts the peak in bytes, Linux in kilobytes.
+    return elapsed, usage.ru_maxrss // 1024 if sys.platform == "darwin" else usage.ru_maxrss
 
 
 def main():
