@@ -51,7 +51,8 @@ TEST_F(InkslabTest, ColoursArePaintedAsReadAlphaIncludedAndAnyTextRenders) {
 }
 
 TEST_F(InkslabTest, RefusalsPrintTheUsageAndFailedWritesExitTwoLeavingNothingBehind) {
-  // Refusals only a measured text makes: wider than the largest card, or than Pango can hold.
+  // Refusals only a measured text makes: wider than the largest card, or than the text library
+  // can hold.
   for (const std::size_t length : {1000, 100000}) {
     EXPECT_EQ(run({sandbox.path("never.png"), "0", "200", "000000", std::string(length, 'W'), "40",
                    "FFFFFF"}),
