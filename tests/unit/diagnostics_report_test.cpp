@@ -51,9 +51,7 @@ TEST(DiagnosticsReport, EveryEngineSecretKeyLosesItsValueAtAnyDepth) {
         R"({")" + key + R"(": "Top-9z", "outputs": [{")" + key + R"(": "Deep-9z"}]})";
     facts.logTail = "using Top-9z and Deep-9z\n";
     const std::string report = buildReport(facts);
-    const bool kept = key == "not_a_secret";
-    EXPECT_EQ(report.find("Top-9z") != std::string::npos, kept) << report;
-    EXPECT_EQ(report.find("Deep-9z") != std::string::npos, kept) << report;
+    EXPECT_EQ(report.find("-9z") != std::string::npos, key == "not_a_secret") << report;
   }
 }
 
@@ -63,16 +61,14 @@ TEST(DiagnosticsReport, TheLogLosesEverySecretHoweverWrittenAndIsLeftOutWhenThey
       {R"({"password": "p\"a ss/é", "port": 8787})",
        "a p\"a ss/é b p\\\"a ss\\/\\u00e9 c p%22a%20ss%2F%C3%A9 d p%22a+ss/%c3%a9 port 8787",
        "a <removed> b <removed> c <removed> d <removed> port 8787"},
-      {R"({"yt_api_key": {"v": 1.50}, "stream_key": 12345678901234567890123})",
+      {R"({"yt_api_key": {"v": 1.50}, "outputs": [{"stream_key": 12345678901234567890123}]})",
        "key 1.50 and 12345678901234567890123", "key <removed> and <removed>"},
-      {R"({"outputs": [{"stream_key": "abc-def"}]})", "pushing abc-def", "pushing <removed>"},
       {R"({"password": "KEY-1", "stream_key": "KEY-12", "fb_rtmp_url": "rtmp://x/KEY"})",
        "KEY-12 KEY-1 rtmp://x/KEY-12 KEY", "<removed> <removed> <removed> KEY"},
       {std::nullopt, "no config, no secrets", "no config, no secrets"},
       {R"({"stream_key": "k1",})", "k1", withheld},
       {R"({"stream_key": "k1", "gain": NaN})", "k1", withheld},
       {R"({"stream_key": "k1", "outp)", "k1", withheld},
-      {"", "k1", withheld},
       {std::string(100, '[') + std::string(100, ']'), "k1", withheld},
   };
   for (const auto& [config, log, shown] : table) {
@@ -87,16 +83,12 @@ TEST(DiagnosticsReport, TheLogLosesEverySecretHoweverWrittenAndIsLeftOutWhenThey
 // Only the end of the file is read, however its lines end; a line that bound cuts is dropped.
 TEST(DiagnosticsReport, TheLogTailReadsOnlyTheFilesEnd) {
   const testing::Sandbox sandbox;
-  const auto repeat = [](const std::string& text, std::size_t times) {
-    std::string all;
-    while (times-- > 0) all += text;
-    return all;
-  };
-  const std::string line = std::string(1000, 'x') + "\n", end = std::string(kMaxLogTailBytes, 'y');
+  const std::string line = std::string(999, 'x') + "\n";
+  std::string lines;
+  for (int i = 0; i < 300; ++i) lines += line;
   const std::vector<std::pair<std::string, std::string>> table = {
-      {repeat("\r", 1 << 21) + "done\r", repeat("\r", kMaxLogTailBytes - 5) + "done\r"},
-      {"first\n" + end + "\nlast", "last"},
-      {"cut" + line + repeat(line, 300), repeat(line, kMaxLogTailBytes / line.size())},
+      {std::string(1 << 21, '\r') + "done\r", std::string(kMaxLogTailBytes - 5, '\r') + "done\r"},
+      {"cut" + line + lines, lines.substr(lines.size() - kMaxLogTailBytes / 1000 * 1000)},
   };
   for (const auto& [file, tail] : table) {
     EXPECT_EQ(lastLogLines(sandbox.write("stream.log", file), 400), tail);
