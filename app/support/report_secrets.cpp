@@ -38,11 +38,11 @@ class SecretCollector : public nlohmann::json_sax<Json> {
 
  private:
   // One entry per open object or array: whether it stands below a listed key.
-  std::vector<bool> open_;
+  std::vector<bool> levels_;
   bool nextIsSecret_ = false;
   bool started_ = false;
 
-  [[nodiscard]] bool insideSecret() const { return !open_.empty() && open_.back(); }
+  [[nodiscard]] bool insideSecret() const { return !levels_.empty() && levels_.back(); }
   bool scalar(std::optional<std::string> text) {
     // Null, true and false are too common in a log to remove.
     if (text && !text->empty() && (nextIsSecret_ || insideSecret())) {
@@ -55,12 +55,12 @@ class SecretCollector : public nlohmann::json_sax<Json> {
   bool open(bool object) {
     if (!started_) isObject = object;
     started_ = true;
-    open_.push_back(nextIsSecret_ || insideSecret());
+    levels_.push_back(nextIsSecret_ || insideSecret());
     nextIsSecret_ = false;
-    return open_.size() <= kMaxDepth;
+    return levels_.size() <= kMaxDepth;
   }
   bool close() {
-    open_.pop_back();
+    levels_.pop_back();
     return true;
   }
 };
