@@ -31,6 +31,9 @@ ReportFacts gather(EngineStatus status) {
   facts.agentInstalled = std::filesystem::exists(Paths::agentPlist(), ec);
   facts.status = status;
   facts.configText = readWholeFile(Paths::configFile());
+  if (!facts.configText && std::filesystem::exists(Paths::configFile(), ec)) {
+    facts.configText = "";  // there, but unreadable: its secrets are unknown
+  }
   // Read here rather than through the tool, whose output the command runner drops whole when it
   // is not UTF-8. The tool's own complaint (no such file) is what support sees when there is no
   // log to read.

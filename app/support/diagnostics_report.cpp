@@ -1,6 +1,5 @@
 #include "app/support/diagnostics_report.h"
 
-#include <algorithm>
 #include <ctime>
 #include <nlohmann/json.hpp>
 
@@ -15,71 +14,45 @@ std::string utcTimestamp(std::chrono::system_clock::time_point time) {
   return std::string(text, length);
 }
 
-std::optional<std::string> redactedConfig(std::string_view configText) {
-  // nlohmann::json keeps object members in a std::map, so every object comes out key-sorted.
-  auto config = nlohmann::json::parse(configText, nullptr, /*allow_exceptions=*/false);
-  if (!config.is_object()) {
-    return std::nullopt;
-  }
-  for (const auto key : kSecretKeys) {
-    if (const auto found = config.find(key); found != config.end()) {
-      *found = "<removed>";
-    }
-  }
-  try {
-    return config.dump(2);
-  } catch (const nlohmann::json::exception&) {
-    return std::nullopt;
-  }
-}
-
 namespace {
 
-// The texts a secret value can leave in a log: a string as it is, a number as written, and the
-// strings and numbers inside an array or object. Null and true/false are too common to remove.
-void collectSecretTexts(const nlohmann::json& value, std::vector<std::string>& texts) {
-  if (value.is_string()) {
-    texts.push_back(value.get<std::string>());
-  } else if (value.is_number()) {
-    texts.push_back(value.dump());
-  } else if (value.is_structured()) {
-    for (const auto& member : value) {
-      collectSecretTexts(member, texts);
+void replaceSecretMembers(nlohmann::json& value) {
+  if (value.is_object()) {
+    for (auto& [key, member] : value.items()) {
+      if (isSecretKey(key)) {
+        member = "<removed>";
+      } else {
+        replaceSecretMembers(member);
+      }
     }
+  } else if (value.is_array()) {
+    for (auto& member : value) replaceSecretMembers(member);
   }
 }
 
 }  // namespace
 
-std::string redactedLog(std::string_view log, const std::optional<std::string>& configText) {
-  const auto config =
-      configText ? nlohmann::json::parse(*configText, nullptr, false) : nlohmann::json();
-  std::vector<std::string> secrets;
-  if (config.is_object()) {
-    for (const auto key : kSecretKeys) {
-      if (const auto found = config.find(key); found != config.end()) {
-        collectSecretTexts(*found, secrets);
-      }
-    }
+std::optional<std::string> redactedConfig(std::string_view configText) {
+  // Collected first: it also bounds the depth the replacement below walks.
+  const auto secrets = secretValues(configText);
+  if (!secrets) return std::nullopt;
+  // nlohmann::json keeps object members in a std::map, so every object comes out key-sorted.
+  auto config = nlohmann::json::parse(configText, nullptr, /*allow_exceptions=*/false);
+  if (!config.is_object()) return std::nullopt;
+  replaceSecretMembers(config);
+  try {
+    return withoutSecrets(config.dump(2), *secrets);
+  } catch (const nlohmann::json::exception&) {
+    return std::nullopt;
   }
-  std::erase(secrets, std::string());
-  if (secrets.empty()) {
-    return std::string(log);
-  }
-  // Longest first, so that a secret containing another goes whole.
-  std::ranges::sort(secrets, [](const auto& a, const auto& b) { return a.size() > b.size(); });
-  std::string text;
-  for (std::size_t at = 0; at < log.size();) {
-    const auto secret = std::ranges::find_if(
-        secrets, [&](const std::string& s) { return log.substr(at).starts_with(s); });
-    if (secret != secrets.end()) {
-      text += "<removed>";
-      at += secret->size();
-    } else {
-      text += log[at++];
-    }
-  }
-  return text;
+}
+
+std::optional<std::string> redactedLog(std::string_view log,
+                                       const std::optional<std::string>& configText) {
+  if (!configText) return std::string(log);
+  const auto secrets = secretValues(*configText);
+  if (!secrets) return std::nullopt;
+  return withoutSecrets(log, *secrets);
 }
 
 std::string buildReport(const ReportFacts& facts) {
@@ -95,7 +68,7 @@ std::string buildReport(const ReportFacts& facts) {
     }
   }
   text += "--- last 400 log lines ---\n";
-  text += redactedLog(facts.logTail, facts.configText);
+  text += redactedLog(facts.logTail, facts.configText).value_or(std::string(kLogWithheld));
   return text;
 }
 

@@ -8,8 +8,6 @@
 namespace kestrova::Diagnostics {
 namespace {
 
-constexpr std::streamoff kBlock = 64 * 1024;
-
 // Where the last `count` lines of `text` begin, when `text` holds that many whole lines.
 std::optional<std::size_t> startOfLastLines(const std::string& text, std::size_t count) {
   std::size_t end = text.size();
@@ -24,28 +22,34 @@ std::optional<std::size_t> startOfLastLines(const std::string& text, std::size_t
   return std::nullopt;
 }
 
+// Where the first line that begins inside a window cut from a longer file starts; the whole
+// window when a single line fills it.
+std::size_t firstWholeLine(const std::string& window) {
+  const auto feed = window.find('\n');
+  return feed == std::string::npos || feed + 1 == window.size() ? 0 : feed + 1;
+}
+
 }  // namespace
 
-// Read backwards in blocks: a log may be large, and the report wants only its end.
+// One read of the file's end, scanned once: a log may be huge, or written as one endless line
+// (progress output ends its lines with a carriage return alone), and the report wants its end.
 std::optional<std::string> lastLogLines(const std::string& path, std::size_t count) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
-  std::streamoff start = in ? static_cast<std::streamoff>(in.tellg()) : -1;
-  if (start < 0) {
+  const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+  if (size < 0) {
     return std::nullopt;
   }
-  std::string tail;
-  std::optional<std::size_t> cut;
-  while (start > 0 && !cut) {
-    const std::streamoff size = std::min(kBlock, start);
-    start -= size;
-    std::string block(static_cast<std::size_t>(size), '\0');
-    if (!in.seekg(start) || !in.read(block.data(), size)) {
-      return std::nullopt;
-    }
-    tail.insert(0, block);
-    cut = count == 0 ? tail.size() : startOfLastLines(tail, count);
+  const std::streamoff start = std::max<std::streamoff>(0, size - kMaxLogTailBytes);
+  std::string window(static_cast<std::size_t>(size - start), '\0');
+  if (!in.seekg(start) || !in.read(window.data(), size - start)) {
+    return std::nullopt;
   }
-  return withReplacementCharacters(std::string_view(tail).substr(cut.value_or(0)));
+  if (count == 0) {
+    return std::string();
+  }
+  const std::size_t cut =
+      startOfLastLines(window, count).value_or(start > 0 ? firstWholeLine(window) : 0);
+  return withReplacementCharacters(std::string_view(window).substr(cut));
 }
 
 }  // namespace kestrova::Diagnostics

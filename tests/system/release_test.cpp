@@ -2,7 +2,7 @@
 // into the next version (signed image and feed), a loopback server serves what it wrote, and a
 // sandboxed copy of the current version, pointed there by update_feed, offers, downloads,
 // verifies and installs it through the real helper. The reopened desktop program reports the new
-// version with its engine on air. The publisher's refusals are one table.
+// version with its engine on air. The publisher's refusals are the integration tests'.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -101,35 +101,6 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
       << seen.dump(2)
       << readFile(env.sandbox.path("Library/Application Support/Kestrova/updates/update.log"));
   EXPECT_EQ(PosixHost(app).infoString("CFBundleShortVersionString"), version);
-}
-
-TEST_F(Release, RefusesWhatNoStationWouldOfferOrReadAndLeavesNothingBehind) {
-  const auto feed = [&](const std::string& version) {
-    return env.sandbox.write("previous-" + version,
-                             R"({"version": ")" + version +
-                                 R"(", "url": "https://example.invalid/x.dmg",
-                                                        "sha256": "00", "published": 0})");
-  };
-  const std::vector<std::pair<std::vector<std::string>, std::string>> table = {
-      {{"1.4", "--previous-feed", feed("1.4")},
-       "1.4 is not newer than 1.4, the version of the previous feed, by the app's rule"},
-      {{"2.0", "--previous-feed", feed("2.0-beta")},
-       "2.0-beta counts as 2.0, so 2.0 will not be offered after it."},
-      {{"2.0-beta"}, "Refusing 2.0-beta: 2.0-beta counts as 2.0, so 2.0 will not be offered"},
-      {{"1.3-beta"}, "1.3-beta counts as 1.0, so a station on 1.2 will not be offered it."},
-      {{"9.9.9", "--base-url", "not a url"}, "The base URL not a url/ does not parse"},
-      {{"9.9.9", "--notes", env.sandbox.path("missing.txt")}, "missing.txt cannot be read"},
-  };
-  const std::string out = env.sandbox.path("refused");
-  const std::size_t entries = entriesIn(env.sandbox.home());
-  for (auto [args, says] : table) {
-    SCOPED_TRACE(args[0]);
-    args.insert(args.end(), {"--out", out});
-    const auto result = shell(kPublisher, args);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.output.find(says), std::string::npos) << result.output;
-    EXPECT_EQ(entriesIn(env.sandbox.home()), entries) << "no output, no scratch folder";
-  }
 }
 
 }  // namespace

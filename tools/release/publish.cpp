@@ -12,6 +12,7 @@
 #include "app/engine/shell.h"
 #include "app/platform/atomic_file.h"
 #include "app/platform/file_text.h"
+#include "app/platform/utf8.h"
 #include "app/update/product_site.h"
 #include "app/update/url_syntax.h"
 #include "tools/release/bundle_staging.h"
@@ -44,6 +45,31 @@ std::optional<std::string> nonEmpty(const std::optional<std::string>& value) {
   return value && !value->empty() ? value : std::nullopt;
 }
 
+// Why `base` (an http or https address ending in "/") cannot hold the images, or absent.
+std::optional<std::string> baseURLProblem(const std::string& base) {
+  const std::string authority = base.substr(base.find("://") + 3);
+  const std::string host = authority.substr(0, authority.find('/'));
+  if (host.empty() || host.starts_with(':')) return "names no host";
+  // The feed is public: credentials in it would be every station's to read.
+  if (host.find('@') != std::string::npos) return "carries credentials";
+  // A query or fragment would swallow the image's name.
+  if (base.find_first_of("?#") != std::string::npos) return "has a query or fragment";
+  return std::nullopt;
+}
+
+// The notes as the feed will carry them, or why they cannot be.
+std::optional<std::string> readNotes(const std::string& file, std::string& notes) {
+  std::error_code error;
+  if (fs::is_directory(file, error)) return "The notes file " + file + " is a folder.";
+  auto text = readWholeFile(file);
+  if (!text) return "The notes file " + file + " cannot be read.";
+  // The feed is JSON, which holds only UTF-8 text.
+  if (!isValidUtf8(*text)) return "The notes file " + file + " is not UTF-8 text.";
+  notes = std::move(*text);
+  return std::nullopt;
+}
+
+// Every input is checked here, before anything is built or written.
 std::variant<Plan, std::string> plan(const PublishOptions& options, ToolPlatform& tool) {
   if (auto why = misreading(options.version)) {
     return "Refusing " + options.version + ": " + *why;
@@ -53,16 +79,14 @@ std::variant<Plan, std::string> plan(const PublishOptions& options, ToolPlatform
   std::string base = options.baseURL.value_or(defaultBaseURL());
   if (!base.ends_with('/')) base += '/';
   plan.imageURL = base + plan.imageName;
-  // A query or fragment would swallow the image's name; the app must also parse the result.
-  if (!isWebAddress(base) || base.find_first_of("?#") != std::string::npos ||
-      !Updater::isURL(plan.imageURL)) {
+  // The app must also parse the image's address.
+  if (!isWebAddress(base) || !Updater::isURL(plan.imageURL)) {
     return "The base URL " + base +
            " does not parse as an http or https folder address the image can be named under.";
   }
+  if (auto why = baseURLProblem(base)) return "The base URL " + base + " " + *why + ".";
   if (options.notesFile) {
-    auto notes = readWholeFile(*options.notesFile);
-    if (!notes) return "The notes file " + *options.notesFile + " cannot be read.";
-    plan.notes = std::move(*notes);
+    if (auto why = readNotes(*options.notesFile, plan.notes)) return *why;
   }
   if (options.previousFeed) {
     auto previous = readFeed(*options.previousFeed, tool);
@@ -93,31 +117,46 @@ std::optional<std::string> buildImage(const PublishOptions& options, const Signe
   return notarize(signer, image, notes);
 }
 
-// The files a publication writes into the output folder; removed again unless kept, together
-// with the folder when it was made for them.
-class Written {
+// The files of a publication, each written beside its final name and renamed into place only
+// once all are written, so that a failure part way replaces nothing of an earlier publication.
+// Whatever was not placed is removed, with the folder when it was made for them.
+class Staged {
  public:
-  explicit Written(std::string dir) : dir_(std::move(dir)), madeDir_(!fs::exists(dir_)) {}
-  ~Written() {
-    if (kept_) return;
+  explicit Staged(std::string dir) : dir_(std::move(dir)), madeDir_(!fs::exists(dir_)) {}
+  ~Staged() {
     std::error_code ignored;
-    for (const auto& file : files_) fs::remove(file, ignored);
-    if (madeDir_) fs::remove(dir_, ignored);  // only when empty
+    for (const auto& name : names_) fs::remove(partial(name), ignored);
+    if (madeDir_ && !placed_) fs::remove(dir_, ignored);  // only when empty
   }
-  Written(const Written&) = delete;
-  Written& operator=(const Written&) = delete;
+  Staged(const Staged&) = delete;
+  Staged& operator=(const Staged&) = delete;
 
-  std::string file(const std::string& name) {
-    files_.push_back(dir_ + "/" + name);
-    return files_.back();
+  // Where `name` is written until it is placed.
+  std::string add(const std::string& name) {
+    names_.push_back(name);
+    return partial(name);
   }
-  void keep() { kept_ = true; }
+  [[nodiscard]] std::string final(const std::string& name) const { return dir_ + "/" + name; }
+  // Renames every file into place, in the order they were added.
+  std::optional<std::string> place() {
+    std::error_code error;
+    for (const auto& name : names_) {
+      fs::rename(partial(name), final(name), error);
+      if (error) return "Could not write " + final(name) + ": " + error.message();
+    }
+    placed_ = true;
+    return std::nullopt;
+  }
 
  private:
   std::string dir_;
   bool madeDir_;
-  bool kept_ = false;
-  std::vector<std::string> files_;
+  bool placed_ = false;
+  std::vector<std::string> names_;
+
+  [[nodiscard]] std::string partial(const std::string& name) const {
+    return dir_ + "/." + name + ".partial";
+  }
 };
 
 std::optional<std::string> moveFile(const std::string& from, const std::string& to) {
@@ -169,10 +208,10 @@ std::optional<std::string> publishPlanned(const PublishOptions& options, const P
   if (scratch.path().empty()) return std::string("Could not make a scratch folder.");
   const std::string built = scratch.path() + "/" + plan.imageName;
   if (auto failed = buildImage(options, signer, scratch.path(), built, notes)) return failed;
+  Staged staged(plan.outDir);
   std::error_code error;
-  Written written(plan.outDir);
   fs::create_directories(plan.outDir, error);
-  const std::string image = written.file(plan.imageName);
+  const std::string image = staged.add(plan.imageName);
   if (auto failed = moveFile(built, image)) return failed;
   const auto digest = digestOf(image);
   if (const auto* failed = std::get_if<ShellResult>(&digest)) {
@@ -187,11 +226,12 @@ std::optional<std::string> publishPlanned(const PublishOptions& options, const P
                                  options.critical};
   const std::string text = feedDocument(release);
   if (auto refused = readsBackAs(text, release)) return refused;
-  const std::string feed = written.file("appcast.json");
-  if (auto failed = writeFileAtomically(feed, text))
+  const std::string feed = staged.add("appcast.json");
+  if (auto failed = writeFileAtomically(feed, text)) {
     return "Could not write " + feed + ": " + *failed;
-  written.keep();
-  printUploads(out, release, image, feed);
+  }
+  if (auto failed = staged.place()) return failed;
+  printUploads(out, release, staged.final(plan.imageName), staged.final("appcast.json"));
   return std::nullopt;
 }
 

@@ -29,7 +29,8 @@ std::variant<Words, std::string> split(const std::vector<std::string>& args) {
     if (word == "--critical") {
       words.critical = true;
     } else if (kValued.contains(word)) {
-      if (i + 1 >= args.size()) {
+      // An option's name is never its neighbour's value: `--out --critical` names no folder.
+      if (i + 1 >= args.size() || args[i + 1].starts_with("--")) {
         return word + " needs a value.";
       }
       words.valued[word] = args[++i];

@@ -8,14 +8,15 @@
 
 namespace kestrova::release {
 
+// Every member has a default, so that a caller names only what it sets.
 struct PublishOptions {
-  std::string version;
-  std::optional<std::string> notesFile;
+  std::string version{};
+  std::optional<std::string> notesFile{};
   bool critical = false;
-  std::optional<std::string> baseURL;       // absent: the product website's folder
-  std::optional<std::string> previousFeed;  // a file or a URL
-  std::string bundle;                       // the built Kestrova.app to publish
-  std::optional<std::string> outDir;        // absent: <releases folder>/<version>
+  std::optional<std::string> baseURL{};       // absent: the product website's folder
+  std::optional<std::string> previousFeed{};  // a file or a URL
+  std::string bundle{};                       // the built Kestrova.app to publish
+  std::optional<std::string> outDir{};        // absent: <releases folder>/<version>
 };
 
 struct VerifyOptions {

@@ -58,10 +58,15 @@ std::optional<std::string> justBelow(const std::string& plain) {
 }  // namespace
 
 std::optional<std::string> misreading(const std::string& version) {
-  bool plain = true;
-  for (std::string_view part : parts(version)) plain = plain && allDigits(part);
-  if (plain) return std::nullopt;
+  bool plain = true, fits = true;
+  for (std::string_view part : parts(version)) {
+    plain = plain && allDigits(part);
+    std::int64_t value = 0;
+    fits = fits && std::from_chars(part.data(), part.data() + part.size(), value).ec == std::errc{};
+  }
+  if (plain && fits) return std::nullopt;
   const std::string counted = version + " counts as " + appReading(version);
+  if (plain) return counted + ": a part above 9223372036854775807 is too large for the app.";
   const std::string start = numericStart(version);
   if (!start.empty() && start != version && !Updater::isNewer(start, version)) {
     return counted + ", so " + start + " will not be offered after it.";

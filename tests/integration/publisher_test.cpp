@@ -1,0 +1,68 @@
+// The publisher's guards, in process: its command line, and its refusals, each made before
+// anything is built, so that an earlier publication in the output folder survives them whole.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/support/sandbox.h"
+#include "tools/release/publish.h"
+#include "tools/release/release_options.h"
+
+namespace kestrova::testing {
+namespace {
+
+using release::PublishOptions;
+
+TEST(Publisher, AnOptionWithoutItsValueIsRefused) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"1.2", "--notes"}, "--notes needs a value."},
+      {{"1.2", "--out", "--critical"}, "--out needs a value."},
+  };
+  for (const auto& [args, message] : refused) {
+    EXPECT_EQ(std::get<std::string>(release::parseOptions(args, "built")), message);
+  }
+  const auto parsed = release::parseOptions({"1.2", "--out", "dir", "--critical"}, "built");
+  EXPECT_EQ(std::get<PublishOptions>(std::get<release::Options>(parsed)).outDir, "dir");
+}
+
+TEST(Publisher, RefusesWhatNoStationWouldOfferOrReadAndLeavesTheEarlierReleaseWhole) {
+  const Sandbox sandbox;
+  const std::string feedEnd = R"(", "url": "https://a.invalid/x", "published": 0, "sha256": ")";
+  const auto feed = [&](const std::string& version) {
+    return sandbox.write(version,
+                         R"({"version": ")" + version + feedEnd + std::string(64, 'a') + "\"}");
+  };
+  const std::vector<std::pair<PublishOptions, std::string>> table = {
+      {{.version = "9.9.9", .previousFeed = feed("9.9.9")},
+       "9.9.9 is not newer than 9.9.9, the version of the previous feed, by the app's rule"},
+      {{.version = "9.9.9", .previousFeed = feed("9.10")}, "9.9.9 is not newer than 9.10,"},
+      {{.version = "2.0", .previousFeed = feed("2.0-beta")},
+       "2.0-beta counts as 2.0, so 2.0 will not be offered after it."},
+      {{.version = "2.0-beta"}, "Refusing 2.0-beta: 2.0-beta counts as 2.0, so 2.0 will not be"},
+      {{.version = "9.99999999999999999999"},
+       "counts as 9.0: a part above 9223372036854775807 is too large for the app."},
+      {{.version = "9.9.9", .baseURL = "not a url"}, "The base URL not a url/ does not parse"},
+      {{.version = "9.9.9", .baseURL = "https://"}, "The base URL https:// names no host."},
+      {{.version = "9.9.9", .baseURL = "https://me:pw@example.com/r"}, "carries credentials."},
+      {{.version = "9.9.9", .notesFile = sandbox.path("missing.txt")},
+       "missing.txt cannot be read"},
+      {{.version = "9.9.9", .notesFile = sandbox.home()}, "is a folder."},
+      {{.version = "9.9.9", .notesFile = sandbox.write("notes", "caf\xE9\n")},
+       "is not UTF-8 text."},
+  };
+  const std::string out = sandbox.path("out");
+  sandbox.write("out/Kestrova-9.9.9.dmg", "earlier image");
+  for (auto [options, says] : table) {
+    SCOPED_TRACE(options.version + " " + says);
+    options.bundle = KESTROVA_BUNDLE_DIR;
+    options.outDir = out;
+    std::ostringstream printed, notes;
+    EXPECT_THAT(release::publish(options, printed, notes).value_or(""), ::testing::HasSubstr(says));
+    EXPECT_EQ(readFile(out + "/Kestrova-9.9.9.dmg"), "earlier image");
+    EXPECT_EQ(entriesIn(out), 1u) << "no output";
+  }
+}
+
+}  // namespace
+}  // namespace kestrova::testing
