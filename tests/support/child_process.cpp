@@ -41,6 +41,20 @@ void redirect(const std::string& path, int descriptor) {
   if (file >= 0) ::dup2(file, descriptor);
 }
 
+// Both ends close at exec. Marked after creation, as the Mac cannot do it atomically: tests start
+// their children from one thread, so no other fork comes between.
+bool openClosingPipe(int (&ends)[2]) {
+  if (::pipe(ends) != 0) return false;
+  for (const int end : ends) {
+    if (::fcntl(end, F_SETFD, FD_CLOEXEC) != 0) {
+      ::close(ends[0]);
+      ::close(ends[1]);
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(ChildSpec child) { start(child, {}); }
@@ -62,7 +76,7 @@ void ChildProcess::start(const ChildSpec& child, const std::function<void()>& bo
   std::vector<char*> args = pointersTo(argv);
   std::vector<char*> envp = pointersTo(env);
   int failure[2] = {-1, -1};  // carries exec's errno; closed unread when exec succeeds
-  if (::pipe2(failure, O_CLOEXEC) != 0 || (pid_ = ::fork()) < 0) {
+  if (!openClosingPipe(failure) || (pid_ = ::fork()) < 0) {
     error_ = std::string("pipe or fork: ") + std::strerror(errno);
     return;
   }
@@ -75,7 +89,9 @@ void ChildProcess::start(const ChildSpec& child, const std::function<void()>& bo
     if (child.ownGroup) ::setsid();
     redirect(child.stdoutPath, STDOUT_FILENO);
     redirect(child.stderrPath, STDERR_FILENO);
-    ::execvpe(args[0], args.data(), envp.data());
+    // The child's own copy of `environ`: execvp then looks up PATH and hands over this one.
+    environ = envp.data();
+    ::execvp(args[0], args.data());
     const int code = errno;
     (void)!::write(failure[1], &code, sizeof code);
     ::_exit(127);

@@ -2,6 +2,8 @@
 
 #include <locale.h>
 
+#include "tools/inkslab/locale_compat.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
