@@ -6,6 +6,7 @@
 cd "$1" || exit 2
 folders='app standins tools frontends/console frontends/cocoa tests/support tests/unit
 tests/integration tests/system tests/mac'
+# shellcheck disable=SC2086 # one folder a word
 sources=$(find $folders -path tests/system/gtk -prune -o -type f -print | sort)
 status=0
 fail() {
@@ -16,7 +17,6 @@ fail() {
 calls='pipe2|close_range|posix_spawn_file_actions_addclosefrom_np|epoll_[a-z_]+|inotify_[a-z_]+'
 calls="$calls|accept4|dup3|prctl|sendfile|memfd_create|signalfd|timerfd_[a-z_]+|eventfd|execvpe"
 calls="$calls|sigabbrev_np|sigdescr_np|getrandom|O_TMPFILE|O_PATH|MSG_NOSIGNAL|SOCK_CLOEXEC"
-# shellcheck disable=SC2086 # one file name a word
 if echo "$sources" | grep -v '_linux\.[a-z]*$' | xargs grep -nE \
   "(^|[^A-Za-z0-9_])($calls)([^A-Za-z0-9_]|\$)|/proc/|os-release"; then
   fail "Linux-only calls outside *_linux files (above)"

@@ -5,7 +5,7 @@
 namespace kestrova::testing {
 
 Tools standinTools() {
-  return standinToolsIn(std::string(KESTROVA_BUNDLE_DIR) + "/Contents/Resources");
+  return standinToolsIn(KESTROVA_STANDINS_DIR);
 }
 
 TestPlatform::TestPlatform(Tools tools, CommandRunner* runner) {
