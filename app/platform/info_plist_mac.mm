@@ -1,6 +1,6 @@
-#include "app/platform/info_plist.h"
-
 #import <Foundation/Foundation.h>
+
+#include "app/platform/info_plist.h"
 
 namespace kestrova {
 
