@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "frontends/cocoa/menus.h"
@@ -23,16 +22,15 @@ struct Recorder final : AppHandler {
   void perform(std::string_view action) override { performed.emplace_back(action); }
 };
 
-using Row = std::tuple<std::string, std::string, bool, bool, std::string>;
-
-Row rowOf(NSMenuItem* item, KSMenuRouter* router) {
-  return {cocoa::toStdString(item.title), cocoa::toStdString(item.keyEquivalent),
-          [item isEnabled] == YES, item.target == router,
-          NSStringFromSelector(item.action).UTF8String};
+// Title, key, enabled, routed to the controller, action.
+std::string described(NSMenuItem* item, KSMenuRouter* router) {
+  return cocoa::toStdString([NSString
+      stringWithFormat:@"%@ %@ %d %d %@", item.title, item.keyEquivalent, [item isEnabled],
+                       item.target == router, NSStringFromSelector(item.action)]);
 }
 
 TEST(CocoaMenus, BuiltFromTheCoresValuesWithCommandsRoutedByName) {
-  MenuItem stop = MenuItem::makeCommand("Stop Engine", "stopEngine", "S");
+  MenuItem stop = MenuItem::makeCommand("Stop", "stopEngine", "S");
   stop.enabled = false;
   MenuItem window = MenuItem::makeCommand("Window", "");
   window.submenu = {Menu{
@@ -40,18 +38,18 @@ TEST(CocoaMenus, BuiltFromTheCoresValuesWithCommandsRoutedByName) {
       {MenuItem::makeCommand("Minimize", "performMiniaturize:", "m", MenuTarget::responderChain)},
       true}};
   const Menu menu{"Kestrova",
-                  {MenuItem::makeCommand("Open Dashboard", "openDashboard", "d"), stop,
+                  {MenuItem::makeCommand("Open", "openDashboard", "d"), stop,
                    MenuItem::makeSeparator(), window}};
   KSMenuRouter* router = [[KSMenuRouter alloc] init];
   NSMenu* windowsMenu = nil;
   NSMenu* built = cocoa::buildMenu(menu, router, &windowsMenu);
   ASSERT_EQ(built.numberOfItems, 4);
-  NSMenuItem* minimize = [windowsMenu itemAtIndex:0];
-  EXPECT_EQ((std::vector<Row>{rowOf([built itemAtIndex:0], router),
-                              rowOf([built itemAtIndex:1], router), rowOf(minimize, router)}),
-            (std::vector<Row>{{"Open Dashboard", "d", true, true, "performControllerAction:"},
-                              {"Stop Engine", "S", false, true, "performControllerAction:"},
-                              {"Minimize", "m", true, false, "performMiniaturize:"}}));
+  EXPECT_EQ((std::vector<std::string>{described([built itemAtIndex:0], router),
+                                      described([built itemAtIndex:1], router),
+                                      described([windowsMenu itemAtIndex:0], router)}),
+            (std::vector<std::string>{
+                "Open d 1 1 performControllerAction:", "Stop S 0 1 performControllerAction:",
+                "Minimize m 1 0 performMiniaturize:"}));
   EXPECT_TRUE([[built itemAtIndex:2] isSeparatorItem]);
   EXPECT_EQ(windowsMenu, [built itemAtIndex:3].submenu);
   EXPECT_FALSE(built.autoenablesItems) << "the core decides what is enabled";
@@ -64,21 +62,17 @@ TEST(CocoaMenus, BuiltFromTheCoresValuesWithCommandsRoutedByName) {
   EXPECT_EQ(recorder.performed, std::vector<std::string>{"openDashboard"});
 }
 
-Menu titled(const std::string& state) { return Menu{"", {MenuItem::makeCommand(state, "")}}; }
-
-std::string firstTitle(const cocoa::CocoaStatusItem& item) {
-  return cocoa::toStdString([item.statusItem().menu itemAtIndex:0].title);
-}
-
 TEST(CocoaStatusItem, ATitleWhereNoSymbolExistsAndAnOpenMenuUpdatedWhenItCloses) {
   [NSApplication sharedApplication];
-  KSMenuRouter* router = [[KSMenuRouter alloc] init];
-  cocoa::CocoaStatusItem item(router);
+  cocoa::CocoaStatusItem item([[KSMenuRouter alloc] init]);
   EXPECT_FALSE(item.setSymbol("kestrova.no-such-symbol", "Kestrova"));
   item.setTitle("Kestrova");
   NSStatusBarButton* button = item.statusItem().button;
   EXPECT_TRUE(button.image == nil && [button.title isEqualToString:@"Kestrova"]);
 
+  const auto titled = [](const char* state) {
+    return Menu{"", {MenuItem::makeCommand(state, "")}};
+  };
   item.setMenu(titled("Stopped"));
   NSMenu* open = item.statusItem().menu;
   [open.delegate menuWillOpen:open];
@@ -87,7 +81,7 @@ TEST(CocoaStatusItem, ATitleWhereNoSymbolExistsAndAnOpenMenuUpdatedWhenItCloses)
   EXPECT_EQ(item.statusItem().menu, open);
   [open.delegate menuDidClose:open];
   testing::drainMainQueue();
-  EXPECT_EQ(firstTitle(item), "Running");
+  EXPECT_EQ(cocoa::toStdString([item.statusItem().menu itemAtIndex:0].title), "Running");
 }
 
 }  // namespace

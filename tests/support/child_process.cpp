@@ -10,6 +10,8 @@
 #include <cstring>
 #include <thread>
 
+#include "app/platform/system_facts.h"
+
 extern char** environ;
 
 namespace kestrova::testing {
@@ -41,20 +43,6 @@ void redirect(const std::string& path, int descriptor) {
   if (file >= 0) ::dup2(file, descriptor);
 }
 
-// Both ends close at exec. Marked after creation, as the Mac cannot do it atomically: tests start
-// their children from one thread, so no other fork comes between.
-bool openClosingPipe(int (&ends)[2]) {
-  if (::pipe(ends) != 0) return false;
-  for (const int end : ends) {
-    if (::fcntl(end, F_SETFD, FD_CLOEXEC) != 0) {
-      ::close(ends[0]);
-      ::close(ends[1]);
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 ChildProcess::ChildProcess(ChildSpec child) { start(child, {}); }
@@ -76,7 +64,7 @@ void ChildProcess::start(const ChildSpec& child, const std::function<void()>& bo
   std::vector<char*> args = pointersTo(argv);
   std::vector<char*> envp = pointersTo(env);
   int failure[2] = {-1, -1};  // carries exec's errno; closed unread when exec succeeds
-  if (!openClosingPipe(failure) || (pid_ = ::fork()) < 0) {
+  if (os::openPipe(failure) != 0 || (pid_ = ::fork()) < 0) {
     error_ = std::string("pipe or fork: ") + std::strerror(errno);
     return;
   }

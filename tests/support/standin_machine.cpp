@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/engine/shell.h"
+#include "standins/system/process_facts.h"
 #include "tests/support/system_view.h"
 
 namespace kestrova::testing {
@@ -63,7 +64,8 @@ std::optional<pid_t> StandinMachine::enginePid() const {
   const ShellResult printed = shell(launchctl(), {"print", service()});
   const auto guard = printed.status == 0 ? printedPid(printed.output) : std::nullopt;
   if (!guard) return std::nullopt;
-  return childOf(*guard);
+  const std::vector<pid_t> children = standin::childrenOf(*guard);
+  return children.empty() ? std::nullopt : std::optional(children.front());
 }
 
 }  // namespace kestrova::testing

@@ -13,8 +13,6 @@ namespace kestrova::testing {
 [[nodiscard]] bool processRunning(pid_t pid);
 // The program a process runs (empty once it is gone).
 [[nodiscard]] std::string executableOf(pid_t pid);
-// A child of the process, absent when it has none.
-[[nodiscard]] std::optional<pid_t> childOf(pid_t parent);
 // A folder in which nobody, root included, can create a file.
 [[nodiscard]] std::string unwritableFolder();
 // Shell commands printing, by the system's own tools, the system's name with its kernel as a

@@ -18,13 +18,6 @@ std::string executableOf(pid_t pid) {
   return std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).string();
 }
 
-std::optional<pid_t> childOf(pid_t parent) {
-  const std::string id = std::to_string(parent);
-  std::ifstream children("/proc/" + id + "/task/" + id + "/children");
-  pid_t child = 0;
-  return children >> child && child > 0 ? std::optional(child) : std::nullopt;
-}
-
 std::string unwritableFolder() { return "/proc"; }
 
 std::string osVersionCommand() {

@@ -1,4 +1,5 @@
 #include <libproc.h>
+#include <sys/proc.h>
 #include <sys/proc_info.h>
 
 #include <cstdint>
@@ -19,13 +20,6 @@ std::string executableOf(pid_t pid) {
   std::vector<char> path(PROC_PIDPATHINFO_MAXSIZE, '\0');
   const int length = ::proc_pidpath(pid, path.data(), static_cast<std::uint32_t>(path.size()));
   return length > 0 ? std::string(path.data(), static_cast<std::size_t>(length)) : std::string();
-}
-
-std::optional<pid_t> childOf(pid_t parent) {
-  std::vector<pid_t> children(64);
-  const int count = ::proc_listchildpids(parent, children.data(),
-                                         static_cast<int>(children.size() * sizeof(pid_t)));
-  return count > 0 && children[0] > 0 ? std::optional(children[0]) : std::nullopt;
 }
 
 // The system volume is sealed: not even root writes there.
