@@ -2,11 +2,11 @@
 
 #include <locale.h>
 
-#include "tools/inkslab/locale_compat.h"
-
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+
+#include "tools/inkslab/locale_compat.h"
 
 namespace kestrova::inkslab {
 namespace {
