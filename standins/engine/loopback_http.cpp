@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <optional>
+#include <thread>
 
 namespace kestrova::engine {
 namespace {
@@ -21,6 +22,7 @@ namespace {
 constexpr std::size_t kHeadLimit = 16 * 1024;
 constexpr std::size_t kBodyLimit = 1024 * 1024;
 constexpr int kStallSeconds = 3;
+constexpr int kMostConnections = 32;
 
 void closeOnExec(int fd) { ::fcntl(fd, F_SETFD, FD_CLOEXEC); }
 
@@ -134,18 +136,34 @@ void LoopbackHttp::serve() {
   while (true) {
     if (::poll(waits, 2, -1) < 0) {
       if (errno == EINTR) continue;
-      return;
+      break;
     }
-    if (waits[1].revents != 0) return;
+    if (waits[1].revents != 0) break;
     const int connection = ::accept(listener_, nullptr, nullptr);
     if (connection < 0) continue;
     closeOnExec(connection);
     const timeval stall{kStallSeconds, 0};
     ::setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &stall, sizeof stall);
     ::setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &stall, sizeof stall);
-    answer(connection);
-    ::close(connection);
+    std::unique_lock lock(mutex_);
+    if (open_ >= kMostConnections) {
+      ::close(connection);
+      continue;
+    }
+    ++open_;
+    std::thread([this, connection] {
+      answer(connection);
+      ::close(connection);
+      ended();
+    }).detach();
   }
+  std::unique_lock lock(mutex_);
+  allEnded_.wait(lock, [this] { return open_ == 0; });
+}
+
+void LoopbackHttp::ended() {
+  const std::lock_guard lock(mutex_);
+  if (--open_ == 0) allEnded_.notify_all();
 }
 
 void LoopbackHttp::stop() { (void)!::write(wake_[1], "x", 1); }
