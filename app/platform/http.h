@@ -15,9 +15,9 @@ enum class CachePolicy { useProtocol, ignoreLocalCache };
 
 struct HttpRequest {
   std::string method = "GET";
-  std::string url;
-  std::vector<std::pair<std::string, std::string>> headers;
-  std::optional<std::string> body;
+  std::string url = {};
+  std::vector<std::pair<std::string, std::string>> headers = {};
+  std::optional<std::string> body = {};
   // Ceiling for the whole transfer; 0 means none.
   double timeoutSeconds = 60.0;
   // Longest stretch without any data arriving; 0 means none.

@@ -2,8 +2,8 @@
 
 namespace kestrova {
 
-Tools standinToolsIn(const std::string& resources) {
-  const std::string dir = resources + "/standins/";
+Tools standinToolsIn(const std::string& standins) {
+  const std::string dir = standins + "/";
   Tools tools;
   tools.launchctl = dir + "launchctl";
   tools.caffeinate = dir + "caffeinate";

@@ -7,7 +7,7 @@
 
 namespace kestrova {
 
-// `resources` is the bundle's Contents/Resources folder; the stand-ins live in its standins/.
-[[nodiscard]] Tools standinToolsIn(const std::string& resources);
+// The stand-ins in the folder `standins` (the Linux bundle's Contents/Resources/standins).
+[[nodiscard]] Tools standinToolsIn(const std::string& standins);
 
 }  // namespace kestrova

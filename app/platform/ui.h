@@ -35,6 +35,15 @@ struct AlertAnswer {
   std::string fieldText;
 };
 
+// The answer of an alert dismissed without a button (Escape, closing it, termination): its
+// "Cancel" button, else its last.
+[[nodiscard]] inline int dismissedAlertResponse(const std::vector<std::string>& buttons) {
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    if (buttons[i] == "Cancel") return kAlertFirstButton + static_cast<int>(i);
+  }
+  return kAlertFirstButton + static_cast<int>(buttons.empty() ? 0 : buttons.size() - 1);
+}
+
 struct FolderPanelSpec {
   std::string title;
   std::string message;

@@ -7,7 +7,9 @@
 namespace kestrova::cocoa {
 
 // Runs the alert application-modally. The answer is AppKit's own numbering (1000 for the first
-// button, NSAlertFirstButtonReturn) and the field's text.
+// button, NSAlertFirstButtonReturn), or the dismissed answer when the alert was abandoned
+// (NSApplication's abortModal, at termination), and the field's text. The alert never holds up
+// the application's termination.
 [[nodiscard]] AlertAnswer runModalAlert(const AlertSpec& alert, MainLoop& loop);
 
 }  // namespace kestrova::cocoa

@@ -33,11 +33,19 @@ AlertAnswer runModalAlert(const AlertSpec& alert, MainLoop& loop) {
     NSWindow* window = shown.window;
     window.initialFirstResponder = field;
   }
+  // Nobody may be at the station to answer: an open alert must not hold up a logout or restart.
+  NSWindow* alertWindow = shown.window;
+  alertWindow.preventsApplicationTerminationWhenModal = NO;
   AlertAnswer answer;
+  NSModalResponse response = NSModalResponseAbort;
   {
     ModalScope modal(loop);
-    answer.response = static_cast<int>([shown runModal]);
+    response = [shown runModal];
   }
+  const auto buttons = static_cast<NSModalResponse>(alert.buttons.size());
+  answer.response = response >= kAlertFirstButton && response < kAlertFirstButton + buttons
+                        ? static_cast<int>(response)
+                        : dismissedAlertResponse(alert.buttons);
   if (field != nil) {
     answer.fieldText = toStdString(field.stringValue);
   }

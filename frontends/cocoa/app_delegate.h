@@ -12,4 +12,6 @@
 @property(nonatomic) kestrova::AppHandler* handler;
 // Runs once AppKit has decided to end the process, before it does.
 - (void)setWillTerminate:(std::function<void()>)willTerminate;
+// Runs when a termination begins (a logout, a restart, Quit), before AppKit decides on it.
+- (void)setTerminationBegins:(std::function<void()>)terminationBegins;
 @end

@@ -4,10 +4,28 @@
 
 @implementation KSAppDelegate {
   std::function<void()> _willTerminate;
+  std::function<void()> _terminationBegins;
 }
 
 - (void)setWillTerminate:(std::function<void()>)willTerminate {
   _willTerminate = std::move(willTerminate);
+}
+
+- (void)setTerminationBegins:(std::function<void()>)terminationBegins {
+  _terminationBegins = std::move(terminationBegins);
+}
+
+- (NSApplicationTerminateReply)applicationShouldTerminate:(NSApplication*)sender {
+  if (_terminationBegins) {
+    _terminationBegins();
+  }
+  return NSTerminateNow;
+}
+
+// The program keeps no window state of its own to restore; answering spares the launch warning
+// recent macOS gives a delegate that leaves the question open.
+- (BOOL)applicationSupportsSecureRestorableState:(NSApplication*)app {
+  return YES;
 }
 
 - (void)applicationDidFinishLaunching:(NSNotification*)notification {

@@ -15,7 +15,7 @@
 
 namespace kestrova::cocoa {
 
-class CocoaUi final : public Ui {
+class CocoaUi : public Ui {
  public:
   explicit CocoaUi(MainLoop& loop);
   ~CocoaUi() override;
@@ -43,8 +43,14 @@ class CocoaUi final : public Ui {
   // Quit, logging out): AppKit then ends the process without returning from run().
   void setWillTerminate(std::function<void()> teardown);
 
+  // A termination has begun, ours or AppKit's (logout, restart): a modal alert or panel runs a
+  // loop of its own and nobody may be at the station to answer it, so the open one is abandoned
+  // with its dismissed answer and none opens after this, as in the GTK program.
+  void dismissModalsForTermination();
+
  private:
   MainLoop& loop_;
+  bool terminating_ = false;
   KSAppDelegate* delegate_;  // NSApplication holds its delegate weakly
   KSMenuRouter* router_;     // menu items hold their target weakly
 };

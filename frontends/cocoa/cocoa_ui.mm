@@ -13,9 +13,11 @@ CocoaUi::CocoaUi(MainLoop& loop)
     : loop_(loop), delegate_([[KSAppDelegate alloc] init]), router_([[KSMenuRouter alloc] init]) {
   [NSApplication sharedApplication];
   NSApp.delegate = delegate_;
+  [delegate_ setTerminationBegins:[this] { dismissModalsForTermination(); }];
 }
 
 CocoaUi::~CocoaUi() {
+  [delegate_ setTerminationBegins:nullptr];
   if (NSApp.delegate == delegate_) {
     NSApp.delegate = nil;
   }
@@ -43,13 +45,42 @@ int CocoaUi::run(AppHandler& handler) {
   return 0;
 }
 
-void CocoaUi::activate() { [NSApp activateIgnoringOtherApps:YES]; }
+// From macOS 14 activation is a request the system may decline; before, it was a command.
+void CocoaUi::activate() {
+  if (@available(macOS 14.0, *)) {
+    [NSApp activate];
+  } else {
+    [NSApp activateIgnoringOtherApps:YES];
+  }
+}
 
-void CocoaUi::terminate() { [NSApp terminate:nil]; }
+void CocoaUi::terminate() {
+  dismissModalsForTermination();
+  [NSApp terminate:nil];
+}
 
-AlertAnswer CocoaUi::runAlert(const AlertSpec& alert) { return runModalAlert(alert, loop_); }
+void CocoaUi::dismissModalsForTermination() {
+  terminating_ = true;
+  if (NSApp.modalWindow != nil) {
+    [NSApp abortModal];
+  }
+}
+
+// A status-item click does not activate the app, so an alert chosen from its menu would open
+// behind other windows: the app is activated first.
+AlertAnswer CocoaUi::runAlert(const AlertSpec& alert) {
+  if (terminating_) {
+    return {dismissedAlertResponse(alert.buttons), alert.field ? alert.field->text : std::string()};
+  }
+  activate();
+  return runModalAlert(alert, loop_);
+}
 
 std::optional<std::string> CocoaUi::chooseFolder(const FolderPanelSpec& panel) {
+  if (terminating_) {
+    return std::nullopt;
+  }
+  activate();
   return runFolderPanel(panel, loop_);
 }
 

@@ -15,6 +15,8 @@ std::optional<std::string> runFolderPanel(const FolderPanelSpec& panel, MainLoop
   chooser.title = toNSString(panel.title);
   chooser.message = toNSString(panel.message);
   chooser.prompt = toNSString(panel.prompt);
+  // As an alert: an open panel must not hold up a logout or restart.
+  chooser.preventsApplicationTerminationWhenModal = NO;
   NSModalResponse response = NSModalResponseCancel;
   {
     ModalScope modal(loop);

@@ -222,7 +222,7 @@ void GtkUi::terminate() {
 
 AlertAnswer GtkUi::runAlert(const AlertSpec& alert) {
   if (terminating_) {
-    return {dismissedResponse(alert.buttons), alert.field ? alert.field->text : std::string()};
+    return {dismissedAlertResponse(alert.buttons), alert.field ? alert.field->text : std::string()};
   }
   openAlerts_.push_back(alert);
   AlertAnswer answer = runAlertDialog(alert, focusedWindow(), loop_);

@@ -21,7 +21,7 @@ int main() {
   CurlHttp http;
   gtk::GtkUi ui(loop, kBundleID);
   PosixCommandRunner runner;
-  Platform installed(loop, http, ui, host, runner, standinToolsIn(resources));
+  Platform installed(loop, http, ui, host, runner, standinToolsIn(resources + "/standins"));
   ScopedPlatform scope(installed);
   // The teardown order, which the declarations above and these lines make: the controller with
   // its timers, status item and window goes when runApplication() returns; then HTTP ends its

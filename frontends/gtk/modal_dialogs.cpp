@@ -21,16 +21,6 @@ GtkWidget* addField(GtkWidget* dialog, const AlertField& field) {
 
 }  // namespace
 
-int dismissedResponse(const std::vector<std::string>& buttons) {
-  for (std::size_t i = 0; i < buttons.size(); ++i) {
-    if (buttons[i] == "Cancel") {
-      return kAlertFirstButton + static_cast<int>(i);
-    }
-  }
-  const std::size_t last = buttons.empty() ? 0 : buttons.size() - 1;
-  return kAlertFirstButton + static_cast<int>(last);
-}
-
 AlertAnswer runAlertDialog(const AlertSpec& alert, GtkWindow* parent, MainLoop& loop) {
   GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
                                              GTK_BUTTONS_NONE, "%s", alert.message.c_str());
@@ -61,7 +51,7 @@ AlertAnswer runAlertDialog(const AlertSpec& alert, GtkWindow* parent, MainLoop& 
   }
   answer.response = response >= 0 && static_cast<std::size_t>(response) < alert.buttons.size()
                         ? kAlertFirstButton + response
-                        : dismissedResponse(alert.buttons);
+                        : dismissedAlertResponse(alert.buttons);
   if (entry != nullptr) {
     answer.fieldText = gtk_entry_get_text(GTK_ENTRY(entry));
   }

@@ -12,11 +12,6 @@
 
 namespace kestrova::gtk {
 
-// The answer for an alert closed without a button (Escape, the window's close button): the
-// "Cancel" button when there is one, as on the Mac, else the last button, which for a one-button
-// alert is that button.
-[[nodiscard]] int dismissedResponse(const std::vector<std::string>& buttons);
-
 // Runs the alert modally over `parent` (may be null) and returns 1000 + the button's index and
 // the field's text.
 [[nodiscard]] AlertAnswer runAlertDialog(const AlertSpec& alert, GtkWindow* parent, MainLoop& loop);

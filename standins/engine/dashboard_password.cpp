@@ -62,6 +62,10 @@ std::string randomPassword() {
 
 std::optional<std::string> securityTool() {
   namespace fs = std::filesystem;
+  // Where the stand-ins live outside the bundle (as on the Mac, which ships none), tests say so.
+  if (const char* standins = std::getenv("KESTROVA_STANDINS_DIR"); standins && *standins) {
+    return (fs::path(standins) / "security").string();
+  }
   if (const char* resources = std::getenv("KESTROVA_RESOURCES"); resources && *resources) {
     return (fs::path(resources).parent_path() / "standins" / "security").string();
   }

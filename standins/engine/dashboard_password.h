@@ -8,8 +8,9 @@
 
 namespace kestrova::engine {
 
-// The Keychain tool beside the engine: $KESTROVA_RESOURCES/../standins/security, or, without
-// that variable, the same place found from this program's own path. Absent when neither is set.
+// The Keychain tool: $KESTROVA_STANDINS_DIR/security; else beside the engine,
+// $KESTROVA_RESOURCES/../standins/security, or, without that variable, the same place found from
+// this program's own path. Absent when none is known.
 [[nodiscard]] std::optional<std::string> securityTool();
 
 // When the Keychain holds no dashboard password yet, makes a random one and stores it there.

@@ -1,11 +1,9 @@
 // The stand-in engine: serves the engine's HTTP contract on 127.0.0.1 at the port in config.json,
 // keeps its files under the user's Application Support folder, and stops cleanly on SIGTERM.
-#include <httplib.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -40,13 +38,9 @@ int main() {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  httplib::Server server;
-  // An idle keep-alive connection holds a worker until it times out, and stopping waits for the
-  // workers: keep that wait short so the engine leaves well within launchd's patience on bootout.
-  server.set_keep_alive_timeout(1);
-  addRoutes(server, state);
+  LoopbackHttp server([&state](const Request& request) { return answer(request, state); });
   const std::string address = "127.0.0.1:" + std::to_string(port);
-  if (!server.bind_to_port("127.0.0.1", static_cast<int>(port))) {
+  if (!server.bind(static_cast<int>(port))) {
     log.write("cannot listen on " + address);
     std::cerr << "kestrova-engine: cannot listen on " << address << '\n';
     return 1;
@@ -54,10 +48,8 @@ int main() {
   log.write("listening on " + address);
 
   std::atomic<bool> stopping{false};
-  std::atomic<bool> listenerDone{false};
   std::thread listener([&] {
-    server.listen_after_bind();
-    listenerDone = true;
+    server.serve();
     if (!stopping) {
       kill(getpid(), SIGTERM);  // the server gave up on its own: end the process the same way
     }
@@ -66,12 +58,7 @@ int main() {
   sigwait(&stopSignals, &received);
   stopping = true;
   log.write("stopping on signal " + std::to_string(received));
-  // A signal that comes before the listener has started would find nothing to stop: keep asking
-  // until the listener has really ended.
-  while (!listenerDone) {
-    server.stop();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  server.stop();
   listener.join();
   return 0;
 }

@@ -2,14 +2,11 @@
 #pragma once
 
 #include "standins/engine/engine_state.h"
-
-namespace httplib {
-class Server;
-}
+#include "standins/engine/loopback_http.h"
 
 namespace kestrova::engine {
 
 // Every reply to an /api/ request is a JSON object; a refused request carries a string `error`.
-void addRoutes(httplib::Server& server, EngineState& state);
+[[nodiscard]] Reply answer(const Request& request, EngineState& state);
 
 }  // namespace kestrova::engine

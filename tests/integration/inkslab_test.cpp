@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/integration/inkslab_fixture.h"
+#include "tests/support/system_view.h"
 
 namespace kestrova::testing {
 namespace {
@@ -63,7 +64,7 @@ TEST_F(InkslabTest, RefusalsPrintTheUsageAndFailedWritesExitTwoLeavingNothingBeh
   fs::create_directory(sandbox.path("taken.png"));
   for (const std::string& out :
        {sandbox.path("missing/card.png"), sandbox.path("plain/card.png"), sandbox.path("taken.png"),
-        std::string("/proc/inkslab-card.png")}) {
+        testing::unwritableFolder() + "/inkslab-card.png"}) {
     EXPECT_EQ(run({out, "0", "100", "000000", "HIH", "30", "FFFFFF"}),
               std::pair(std::optional(2), std::string()))
         << out;

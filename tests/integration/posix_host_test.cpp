@@ -13,6 +13,7 @@
 #include "tests/support/real_processes.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/system_view.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova {
@@ -75,10 +76,11 @@ TEST(PosixHost, ADetachedProgramRunsInItsOwnSessionWithNothingOfOursOrSaysWhyItC
   const int careless = ::open("/dev/null", O_RDONLY);
   // The program writes what it sees, then marks it done by renaming (so we never read it half).
   const std::string report = sandbox.path("report");
-  const std::string script =
-      "exec > \"$2.fds\"; ls /proc/$$/fd; exec > \"$2.tmp\";"
-      "echo \"session $(ps -o sid= -p $$ | tr -d ' ')\"; echo \"stdin $(readlink /proc/$$/fd/0)\";"
-      "echo \"arg $1\"; mv \"$2.tmp\" \"$2\"";
+  const std::string script = "exec > \"$2.fds\"; " + std::string(testing::kListOwnDescriptors) +
+                             "; exec > \"$2.tmp\";"
+                             "echo \"session $(python3 -c 'import os; print(os.getsid(0))')\";"
+                             "echo \"stdin $([ /dev/fd/0 -ef /dev/null ] && echo /dev/null)\";"
+                             "echo \"arg $1\"; mv \"$2.tmp\" \"$2\"";
   ASSERT_EQ(host.spawnDetached("/bin/sh", {"-c", script, "sh", "two words", report}), std::nullopt);
   ASSERT_TRUE(testing::eventually([&] { return sandbox.exists("report"); }));
   ::close(careless);
@@ -95,10 +97,9 @@ TEST(PosixHost, TheSystemsNameWithItsKernelAndTheHomeFromTheUserDatabase) {
   const testing::TestPlatform installed;  // a missing Info.plist is said in the system log
   const PosixHost host("/nonexistent/Kestrova.app");
   const auto sh = [](const std::string& script) { return shell("/bin/sh", {"-c", script}).output; };
-  EXPECT_EQ(host.osVersionText(), sh(". /etc/os-release; printf '%s, kernel ' \"$PRETTY_NAME\"; "
-                                     "uname -r | sed 's/[^0-9.].*//' | tr -d '\\n'"));
+  EXPECT_EQ(host.osVersionText(), sh(testing::osVersionCommand()));
   const testing::ScopedEnv noHome{"HOME", std::nullopt};
-  EXPECT_EQ(host.homeDirectory() + "\n", sh("getent passwd $(id -u) | cut -d: -f6"));
+  EXPECT_EQ(host.homeDirectory() + "\n", sh(testing::userDatabaseHomeCommand()));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "tests/support/scoped_env.h"
+#include "tests/support/system_view.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova {
@@ -39,7 +40,7 @@ TEST(Shell, EachKindOfEndingArgumentsAndEnvironmentAndNoDescriptorOrZombieLeft) 
       {"printf 'caf\\303\\251 \\342\\200\\224'; exit 1", {1, "caf\xC3\xA9 \xE2\x80\x94"}},
       {"printf 'ok\\377\\376' >&2; exit 3", {3, ""}},  // not UTF-8: no text at all
       {"echo before; kill -TERM $$", {15, "before\n"}},
-      {"ls /proc/$$/fd", {0, "0\n1\n2\n"}},
+      {testing::kListOwnDescriptors, {0, "0\n1\n2\n"}},
       // Far more than a pipe holds, on both streams, before the tool exits.
       {"head -c 3000000 /dev/zero | tr '\\0' a; head -c 2000000 /dev/zero | tr '\\0' b >&2",
        {0, std::string(3'000'000, 'a') + std::string(2'000'000, 'b')}},

@@ -72,8 +72,7 @@ TEST(Standins, SecurityAnswers44And45AndUpdatesWithUAndTheEngineStoresItsPasswor
     std::filesystem::remove(test.sandbox.path(log));
     ChildProcess engine(
         {.argv = {KESTROVA_ENGINE_RUNTIME_DIR "/kestrova-engine"},
-         .env = {"HOME=" + test.sandbox.home(),
-                 "KESTROVA_RESOURCES=" KESTROVA_BUNDLE_DIR "/Contents/Resources/engine"}});
+         .env = {"HOME=" + test.sandbox.home(), "KESTROVA_STANDINS_DIR=" KESTROVA_STANDINS_DIR}});
     // The Keychain is settled before the port opens.
     ASSERT_TRUE(
         eventually([&] { return test.sandbox.read(log).find("listen") != std::string::npos; }));

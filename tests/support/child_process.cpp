@@ -10,6 +10,8 @@
 #include <cstring>
 #include <thread>
 
+#include "app/platform/system_facts.h"
+
 extern char** environ;
 
 namespace kestrova::testing {
@@ -62,7 +64,7 @@ void ChildProcess::start(const ChildSpec& child, const std::function<void()>& bo
   std::vector<char*> args = pointersTo(argv);
   std::vector<char*> envp = pointersTo(env);
   int failure[2] = {-1, -1};  // carries exec's errno; closed unread when exec succeeds
-  if (::pipe2(failure, O_CLOEXEC) != 0 || (pid_ = ::fork()) < 0) {
+  if (os::openPipe(failure) != 0 || (pid_ = ::fork()) < 0) {
     error_ = std::string("pipe or fork: ") + std::strerror(errno);
     return;
   }
@@ -75,7 +77,9 @@ void ChildProcess::start(const ChildSpec& child, const std::function<void()>& bo
     if (child.ownGroup) ::setsid();
     redirect(child.stdoutPath, STDOUT_FILENO);
     redirect(child.stderrPath, STDERR_FILENO);
-    ::execvpe(args[0], args.data(), envp.data());
+    // The child's own copy of `environ`: execvp then looks up PATH and hands over this one.
+    environ = envp.data();
+    ::execvp(args[0], args.data());
     const int code = errno;
     (void)!::write(failure[1], &code, sizeof code);
     ::_exit(127);

@@ -17,7 +17,7 @@
 namespace kestrova::testing {
 
 struct ChildSpec {
-  std::vector<std::string> argv;  // argv[0]: a path, or a name looked up on PATH
+  std::vector<std::string> argv = {};  // argv[0]: a path, or a name looked up on PATH
   // "NAME=value" entries added to (or replacing names in) our environment.
   std::vector<std::string> env = {};
   // Where standard output and error go: "" keeps ours, otherwise a file (truncated) such as

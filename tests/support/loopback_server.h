@@ -40,7 +40,7 @@ struct RecordedRequest {
 
 struct LoopbackReply {
   int status = 200;
-  std::string body;
+  std::string body = {};
   std::string contentType = "application/json";
   double delaySeconds = 0;  // real seconds to wait before answering
   std::vector<std::pair<std::string, std::string>> headers{};  // e.g. {"Location", "/elsewhere"}

@@ -1,5 +1,7 @@
 #include "tests/support/sandbox.h"
 
+#include <unistd.h>  // mkdtemp, on the Mac
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>

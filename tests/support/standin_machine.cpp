@@ -4,26 +4,14 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "app/engine/shell.h"
+#include "standins/system/process_facts.h"
+#include "tests/support/system_view.h"
 
 namespace kestrova::testing {
 
 namespace fs = std::filesystem;
-
-bool processRunning(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (pid <= 0 || !std::getline(stat, line)) return false;
-  const auto close = line.rfind(") ");
-  return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
-}
-
-std::string executableOf(pid_t pid) {
-  std::error_code error;
-  return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).string();
-}
 
 namespace {
 // The pid `launchctl print` shows for a service (absent when none runs).
@@ -76,10 +64,8 @@ std::optional<pid_t> StandinMachine::enginePid() const {
   const ShellResult printed = shell(launchctl(), {"print", service()});
   const auto guard = printed.status == 0 ? printedPid(printed.output) : std::nullopt;
   if (!guard) return std::nullopt;
-  std::ifstream children("/proc/" + std::to_string(*guard) + "/task/" + std::to_string(*guard) +
-                         "/children");
-  pid_t engine = 0;
-  return children >> engine && engine > 0 ? std::optional(engine) : std::nullopt;
+  const std::vector<pid_t> children = standin::childrenOf(*guard);
+  return children.empty() ? std::nullopt : std::optional(children.front());
 }
 
 }  // namespace kestrova::testing

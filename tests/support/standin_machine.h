@@ -10,14 +10,10 @@
 
 #include "tests/support/real_processes.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/system_view.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova::testing {
-
-// Running, that is: a killed orphan may linger as a zombie where init does not reap.
-[[nodiscard]] bool processRunning(pid_t pid);
-// The program a process runs (empty once it is gone).
-[[nodiscard]] std::string executableOf(pid_t pid);
 
 class StandinMachine {
  public:

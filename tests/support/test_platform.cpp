@@ -4,9 +4,7 @@
 
 namespace kestrova::testing {
 
-Tools standinTools() {
-  return standinToolsIn(std::string(KESTROVA_BUNDLE_DIR) + "/Contents/Resources");
-}
+Tools standinTools() { return standinToolsIn(KESTROVA_STANDINS_DIR); }
 
 TestPlatform::TestPlatform(Tools tools, CommandRunner* runner) {
   platform_ = std::make_unique<Platform>(loop, *http, ui, host, runner ? *runner : realRunner,

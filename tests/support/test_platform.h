@@ -14,8 +14,8 @@
 
 namespace kestrova::testing {
 
-// The stand-in programs of the built bundle (launchctl, security, spctl ...), for tests that
-// drive the real stand-ins instead of the Mac's tools.
+// The stand-in programs the build made (launchctl, security, spctl ...: inside the Linux bundle,
+// beside the Mac one, which ships none), for tests that drive them instead of the Mac's tools.
 [[nodiscard]] Tools standinTools();
 
 class TestPlatform {

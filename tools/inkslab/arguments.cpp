@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "tools/inkslab/locale_compat.h"
+
 namespace kestrova::inkslab {
 namespace {
 

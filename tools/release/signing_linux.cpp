@@ -19,7 +19,7 @@ std::optional<std::string> sign(const Signer& signer, const std::string& item) {
 }  // namespace
 
 Tools publisherTools(const std::string& bundle) {
-  return standinToolsIn(bundle + "/Contents/Resources");
+  return standinToolsIn(bundle + "/Contents/Resources/standins");
 }
 
 std::optional<std::string> signBundle(const Signer& signer, const std::string& bundle) {

@@ -1,4 +1,9 @@
 // Signing with codesign (hardened runtime, secure timestamp) and notarizing with notarytool.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
 #include "app/engine/shell.h"
 #include "app/platform/platform.h"
 #include "tools/release/signing.h"
@@ -18,19 +23,52 @@ std::optional<std::string> run(const std::string& what, const std::string& tool,
   return std::nullopt;
 }
 
+// codesign's arguments for one piece of code: ad hoc, or the identity with the hardened runtime
+// and a secure timestamp, which notarization requires of every piece.
+std::vector<std::string> signing(const Signer& signer, const std::string& path) {
+  if (!signer.identity) return {"--force", "--sign", "-", path};
+  return {"--force", "--options", "runtime", "--timestamp", "--sign", *signer.identity, path};
+}
+
+// Mach-O files, thin or universal, by their first four bytes in either byte order.
+bool isMachO(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  unsigned char magic[4] = {};
+  if (!in.read(reinterpret_cast<char*>(magic), sizeof magic)) return false;
+  const std::uint32_t word = std::uint32_t{magic[0]} << 24 | std::uint32_t{magic[1]} << 16 |
+                             std::uint32_t{magic[2]} << 8 | magic[3];
+  for (const std::uint32_t known : {0xFEEDFACEu, 0xFEEDFACFu, 0xCAFEBABEu}) {
+    const std::uint32_t swapped =
+        (known >> 24) | ((known >> 8) & 0xFF00u) | ((known << 8) & 0xFF0000u) | (known << 24);
+    if (word == known || word == swapped) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 Tools publisherTools(const std::string&) { return Tools{}; }
 
+// Inside out: codesign --deep signs only code in the bundle's code folders, and seals what lies
+// under Contents/Resources (the engine's runtime, inkslab) as data, keeping the linker's ad-hoc
+// signature there, which notarization refuses. So each of those is signed first, on its own.
 std::optional<std::string> signBundle(const Signer& signer, const std::string& bundle) {
-  // --deep signs the engine's runtime and inkslab inside the bundle with the same identity.
-  if (!signer.identity) {
-    return run("codesign of " + bundle, platform().tools().codesign,
-               {"--force", "--deep", "--sign", "-", bundle});
+  std::error_code error;
+  std::vector<std::string> nested;
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(bundle + "/Contents/Resources", error)) {
+    if (entry.is_regular_file(error) && !entry.is_symlink(error) && isMachO(entry.path())) {
+      nested.push_back(entry.path().string());
+    }
   }
-  return run("codesign of " + bundle, platform().tools().codesign,
-             {"--force", "--deep", "--options", "runtime", "--timestamp", "--sign",
-              *signer.identity, bundle});
+  if (error) return "cannot list " + bundle + "/Contents/Resources: " + error.message();
+  for (const std::string& code : nested) {
+    if (auto failed =
+            run("codesign of " + code, platform().tools().codesign, signing(signer, code))) {
+      return failed;
+    }
+  }
+  return run("codesign of " + bundle, platform().tools().codesign, signing(signer, bundle));
 }
 
 std::optional<std::string> signImage(const Signer& signer, const std::string& image) {

@@ -1,6 +1,7 @@
 #include "tools/release/tool_platform.h"
 
 #include <stdlib.h>
+#include <unistd.h>  // mkdtemp, on the Mac
 
 #include <filesystem>
 #include <system_error>

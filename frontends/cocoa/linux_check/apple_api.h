@@ -11,6 +11,11 @@
 
 @interface NSApplication (KestrovaNewerAppKit)
 - (BOOL)setActivationPolicy:(NSApplicationActivationPolicy)activationPolicy;
+- (void)activate API_AVAILABLE(macos(14.0));
+@end
+
+@interface NSWindow (KestrovaNewerAppKit)
+@property BOOL preventsApplicationTerminationWhenModal API_AVAILABLE(macos(10.6));
 @end
 
 @interface NSStatusItem (KestrovaNewerAppKit)

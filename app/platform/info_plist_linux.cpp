@@ -1,7 +1,7 @@
-#include "app/platform/info_plist.h"
-
 #include <cstring>
 #include <pugixml.hpp>
+
+#include "app/platform/info_plist.h"
 
 namespace kestrova {
 
