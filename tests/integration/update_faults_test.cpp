@@ -42,7 +42,7 @@ const std::string kMoveAside = "/bin/mv \"$APP\" \"$BAK\"", kRename = "/bin/mv \
 
 // "old", "new", "missing", or "partial" for anything else found at the path.
 std::string whatIsAt(const fs::path& where) {
-  if (!fs::exists(where)) return "missing";
+  if (!fs::is_directory(where)) return fs::exists(where) ? "partial" : "missing";
   Tree found;
   for (const auto& entry : fs::recursive_directory_iterator(where)) {
     if (entry.is_regular_file()) found[fs::relative(entry, where).string()] = readFile(entry);
