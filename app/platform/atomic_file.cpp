@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/platform/system_facts.h"
+#include "app/platform/file_calls.h"
 
 namespace kestrova {
 namespace {
@@ -37,7 +37,7 @@ std::string describe(int error) { return std::strerror(error); }
 
 std::optional<std::string> writeAll(int fd, std::string_view contents) {
   while (!contents.empty()) {
-    const ssize_t written = ::write(fd, contents.data(), contents.size());
+    const ssize_t written = fileCalls().write(fd, contents.data(), contents.size());
     if (written < 0) {
       if (errno == EINTR) {
         continue;
@@ -57,7 +57,7 @@ std::optional<std::string> fillTemporary(Descriptor& fd, std::string_view conten
   if (auto failed = writeAll(fd.get(), contents)) {
     return failed;
   }
-  if (const int error = os::flushToDisk(fd.get())) {
+  if (const int error = fileCalls().flushToDisk(fd.get())) {
     return describe(error);
   }
   if (::close(fd.release()) != 0) {
@@ -86,14 +86,15 @@ std::optional<std::string> writeFileAtomically(const std::string& path, std::str
     ::unlink(name.data());
     return failed;
   }
-  if (::rename(name.data(), path.c_str()) != 0) {
+  if (fileCalls().rename(name.data(), path.c_str()) != 0) {
     const int error = errno;
     ::unlink(name.data());
     return describe(error);
   }
+  // The replacement has happened by now; a folder the file system will not flush does not undo it.
   Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) {
-    static_cast<void>(os::flushToDisk(dir.get()));
+    static_cast<void>(fileCalls().flushToDisk(dir.get()));
   }
   return std::nullopt;
 }

@@ -4,13 +4,20 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <pugixml.hpp>
+
+#include "standins/launchctl/plist_text.h"
 
 namespace kestrova::launchd {
 namespace {
 
 using Entries = std::map<std::string, pugi::xml_node>;
+
+// Far beyond any agent's file: the file is read whole, so its size is bounded first.
+constexpr off_t kLargestFile = 1 << 20;
 
 struct Refusal {
   std::string reason;
@@ -172,6 +179,9 @@ std::optional<Refusal> checkFile(const std::string& path) {
   if (!S_ISREG(info.st_mode)) {
     return Refusal{"not a regular file"};
   }
+  if (info.st_size > kLargestFile) {
+    return Refusal{"too large for a property list"};
+  }
   // launchd will not run what others could have rewritten.
   if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
     return Refusal{"dubious permissions: the file is group- or world-writable"};
@@ -185,16 +195,22 @@ JobReading readJob(const std::string& path) {
   if (auto refused = checkFile(path)) {
     return {std::nullopt, refused->reason};
   }
+  std::ifstream file(path, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(file), {}};
+  if (auto fault = plistTextFault(text)) {
+    return {std::nullopt, "not a property list: " + *fault};
+  }
   pugi::xml_document document;
-  const pugi::xml_parse_result parsed = document.load_file(path.c_str());
+  const pugi::xml_parse_result parsed = document.load_buffer(text.data(), text.size());
   if (!parsed) {
     return {std::nullopt, std::string("not a property list: ") + parsed.description() +
                               " at offset " + std::to_string(parsed.offset)};
   }
-  const pugi::xml_node root = document.child("plist");
+  // One document: the property list's element, and nothing after it.
+  const pugi::xml_node root = document.document_element();
   const pugi::xml_node dict = root.child("dict");
-  if (!root || !dict) {
-    return {std::nullopt, "not a property list: no <plist><dict>"};
+  if (std::string(root.name()) != "plist" || root.next_sibling() || !dict) {
+    return {std::nullopt, "not a property list: no <plist><dict> alone"};
   }
   Entries entries;
   Job job;

@@ -22,4 +22,11 @@ if [ ! -x "$program" ]; then
   echo "The application cannot be opened because its executable is missing." >&2
   exit 1
 fi
-setsid -f "$program" </dev/null >/dev/null 2>&1
+# Out of the caller's process group, so that nothing aimed at the caller reaches the program: a
+# session of its own where setsid exists, else (the Mac has none) a job of bash's job control.
+if command -v setsid >/dev/null 2>&1; then
+  setsid -f "$program" </dev/null >/dev/null 2>&1
+else
+  set -m
+  "$program" </dev/null >/dev/null 2>&1 &
+fi

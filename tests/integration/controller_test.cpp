@@ -123,7 +123,8 @@ TEST_F(ControllerTest, AfterAFailedSetUpNothingIsPendingAndAFailedStartPollsAfte
   EXPECT_TRUE(platform.ui.webWindowSpecs.empty());
 }
 
-// Each reply rebuilds the menu in full, even when unchanged; an unreadable one is offline.
+// Each reply rebuilds the menu in full, even when unchanged; an unreadable one is offline. Without
+// symbol images the item shows the state's fallback title.
 TEST_F(ControllerTest, StartUpDrawsOfflineThenPollsAtOnceAndEveryFiveSeconds) {
   launchSettled();
   EXPECT_EQ(item().menu.items.at(0).title, "Kestrova \u2014 Offline");
@@ -133,6 +134,9 @@ TEST_F(ControllerTest, StartUpDrawsOfflineThenPollsAtOnceAndEveryFiveSeconds) {
   ASSERT_TRUE(pollsAfter(kPollInterval));
   EXPECT_EQ(item().accessibility, "Offline");
   EXPECT_EQ(item().appearanceSets + item().menuSets, 6) << "once at start-up, once per reply";
+  item().hasSymbols = false;
+  ASSERT_TRUE(pollsAfter(kPollInterval));
+  EXPECT_EQ(item().symbol + item().title, "\u25CB Kestrova") << "the fallback title, alone";
 }
 
 // What each command asks of launchd, and the single follow-up poll it leaves behind. Starting

@@ -57,7 +57,7 @@ class CurlHttpTest : public ::testing::Test {
   CurlHttp http;
 };
 
-TEST_F(CurlHttpTest, DeliversTheBodyWhateverTheStatusAndSendsTheRequestAsGiven) {
+TEST_F(CurlHttpTest, DeliversTheBodyWhateverTheStatusAndSendsTheRequestAsGivenPastAnyProxy) {
   for (const auto& [status, body] : std::vector<std::pair<int, std::string>>{
            {404, "missing"}, {503, ""}, {200, std::string("bin\0ary\xFF", 8)}}) {
     server.on("GET", "/reply", LoopbackReply{status, body, "application/json", 0, {}});
@@ -76,6 +76,10 @@ TEST_F(CurlHttpTest, DeliversTheBodyWhateverTheStatusAndSendsTheRequestAsGiven) 
   EXPECT_TRUE(std::ranges::count(requests[3].headers,
                                  std::pair<std::string, std::string>("X-Kestrova", "yes please")));
   EXPECT_EQ(requests[4].method, "POST") << "an empty post is still a post";
+  // The engine on 127.0.0.1 is reached directly, whatever proxy the environment names.
+  const testing::ScopedEnv proxy{"http_proxy", closedURL("")}, upper{"HTTP_PROXY", closedURL("")},
+      none{"no_proxy", std::nullopt}, noneUpper{"NO_PROXY", std::nullopt};
+  EXPECT_EQ(get(http, server.url("/folder"), 10, std::nullopt, "POST").body, "ok");
 }
 
 TEST_F(CurlHttpTest, FailuresGiveAReadableErrorAndNoBodyAndOnlyHttpIsSpoken) {

@@ -1,7 +1,7 @@
-// The stand-ins, for what the app relies on from the real tools: launchctl's answers (113,
-// "already bootstrapped", `pid =`) and the ending of the whole process group on bootout, which
-// the agent's system test does not see; security's 44, 45 and -U; the engine storing its password
-// once. The agent's system test drives the rest end to end.
+// The stand-ins, for what the app relies on from the real tools: launchctl's strict reading,
+// its answers (113, "already bootstrapped", `pid =`) and the ending of the whole process group on
+// bootout, which the agent's system test does not see; security's 44, 45 and -U; the engine storing
+// its password once. The agent's system test drives the rest end to end.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/engine/agent.h"
+#include "app/engine/constants.h"
 #include "app/engine/shell.h"
 #include "tests/support/child_process.h"
 #include "tests/support/real_processes.h"
@@ -17,25 +19,33 @@
 namespace kestrova::testing {
 namespace {
 
-TEST(Standins, LaunchctlAnswersAsTheAgentExpectsAndBootoutEndsTheWholeGroup) {
+// The agent's own file, for a copy whose path holds XML's characters and more than ASCII, loads
+// with each argument as written; text a forgiving parser would take is refused as launchd does.
+TEST(Standins, LaunchctlReadsTheAgentsFileStrictlyAnswersAsExpectedAndBootoutEndsTheGroup) {
   TestPlatform test{standinTools()};
-  const std::string service = "gui/501/com.example.group";
+  const std::string service = std::string("gui/501/") + kAgentLabel;
   const auto launchctl = [&](std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"HOME=" + test.sandbox.home(), standinTools().launchctl});
     return shell("/usr/bin/env", arguments);
   };
   const std::shared_ptr<void> powerCut(nullptr, [&](void*) { (void)launchctl({"x-power-cut"}); });
   EXPECT_EQ(launchctl({"print", service}).status, 113);
-  const std::string file = test.sandbox.write(
-      "Library/LaunchAgents/com.example.group.plist",
-      "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><dict><key>Label</key><string>"
-      "com.example.group</string><key>ProgramArguments</key><array><string>/bin/sh</string>"
-      "<string>-c</string><string>sleep 1000 &amp; echo $! &gt; \"$HOME/helper.pid\"; wait"
-      "</string></array><key>RunAtLoad</key><true/></dict></plist>");
+  const std::string odd = "/Applications/R&D <Apps> & \"Zo\u00eb\u2019s\"/Kestrova.app";
+  const std::string text =
+      Agent::plist({"/bin/sh", "-c", "sleep 1000 & echo $! > \"$HOME/helper.pid\"; wait", odd});
+  for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+           {"R&amp;D", "R&D"}, {"Zo", "Z\x01o"}, {"Zo", "Z\xffo"}, {"</plist>", "</plist><x/>"}}) {
+    std::string lenient = text;
+    lenient.replace(text.find(from), from.size(), to);
+    const auto refused = launchctl({"bootstrap", "gui/501", test.sandbox.write("x", lenient)});
+    EXPECT_TRUE(refused.output.starts_with("Bootstrap failed: 5: Input/output error\n")) << to;
+  }
+  const std::string file = test.sandbox.write("Library/LaunchAgents/agent.plist", text);
   ASSERT_EQ(launchctl({"bootstrap", "gui/501", file}), (ShellResult{0, ""}));
   const ShellResult again = launchctl({"bootstrap", "gui/501", file});
   EXPECT_NE(again.output.find("already bootstrapped"), std::string::npos) << again.output;
   const ShellResult printed = launchctl({"print", service});
+  EXPECT_NE(printed.output.find("\t\t" + odd + "\n\t}"), std::string::npos) << printed.output;
   const auto at = printed.output.find("\tpid = ");
   ASSERT_NE(at, std::string::npos) << printed.output;
   const pid_t leader = std::stoi(printed.output.substr(at + 7));

@@ -81,7 +81,9 @@ TEST_F(UpdateFlow, QuietChecksSpeakOnlyOfANewerReleaseAndMenuChecksOfEveryOutcom
                           offer("0.0.1", "You have 0.\n\n" + kBroadcast)}));
   EXPECT_EQ(downloads(), 0u);
   EXPECT_EQ(http.sent.at(1).url, "https://feed.example/appcast.json") << "as the config says";
-  EXPECT_EQ(http.sent.at(1).cachePolicy, CachePolicy::ignoreLocalCache);
+  const HttpRequest& feed = http.sent.at(1);  // every check reaches the server, within a minute
+  EXPECT_EQ(std::pair(feed.cachePolicy, feed.timeoutSeconds),
+            std::pair(CachePolicy::ignoreLocalCache, 60.0));
   for (const char* config : {"not json", R"({"update_feed": "feed.json"})",
                              R"({"update_feed": "https://x.example/a b"})"}) {
     platform.sandbox.write(kConfigFile, config);

@@ -25,11 +25,12 @@ struct FakeStatusItem final : StatusItem {
   int menuSets = 0;
   int appearanceSets = 0;
   bool appearsDisabled = false;
+  bool hasSymbols = true;  // false: no symbol image can be made, as before macOS 11
 
   bool setSymbol(const std::string& name, const std::string& description) override {
     ++appearanceSets;
-    setAppearance(name, description, "");
-    return true;
+    if (hasSymbols) setAppearance(name, description, "");
+    return hasSymbols;
   }
   void setTitle(const std::string& text) override { setAppearance("", "", text); }
   void setAppearance(std::string newSymbol, std::string description, std::string text) {

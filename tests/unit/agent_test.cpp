@@ -4,6 +4,7 @@
 #include "app/engine/agent.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <optional>
@@ -72,8 +73,8 @@ TEST_F(AgentTest, PropertyListRestartPolicyAndResourcesFallback) {
   }
 }
 
-// The bundled engine when this copy has one (no Python probed), else the script under Python.
-// The file's mode is the agent system test's: the launchctl stand-in refuses a writable one.
+// The bundled engine when this copy has one (no Python probed), else the script under Python;
+// the file writable by its owner only, whatever the umask, or launchd refuses it.
 TEST_F(AgentTest, InstallWritesTheBundledEngineOrElseTheScriptUnderPython) {
   const std::string resources = placeBundle(false, true);
   // The first present candidate that prints ok: 1 is absent and never run, 2 says something else.
@@ -90,7 +91,10 @@ TEST_F(AgentTest, InstallWritesTheBundledEngineOrElseTheScriptUnderPython) {
 
   makeExecutable(resources + "/engine/runtime/kestrova-engine");
   runner.clearCalls();
+  const mode_t previous = ::umask(0);
   EXPECT_EQ(Agent::install(), std::nullopt);
+  ::umask(previous);
+  EXPECT_EQ(fs::status(env.sandbox.path(kAgentFile)).permissions(), fs::perms(0644));
   EXPECT_EQ(runner.countStartingWith(python(3)), 0U);  // the system test shows the engine chosen
 }
 

@@ -1,10 +1,11 @@
-// The status item's menu for each state of the engine. The appearance (symbol, description,
-// fallback title) is shown by the controller and desktop status-item tests.
+// The status item for each state of the engine: the title shown where no symbol image can be had
+// (before macOS 11, or a theme without it), and the menu. The symbols are the desktop tests'.
 #include "app/shell/status_menu.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace kestrova {
 namespace {
@@ -30,22 +31,24 @@ const std::string kCommon =
 const std::string kOpen = "---\nOpen Dashboard\u2026|openDashboard|d|\n";
 const std::string kRunning = "Restart Engine|restartEngine||\nStop Kestrova\u2026|stopEngine||\n";
 
-// Each state's own items, then the common ones; a now-playing text gets its own disabled line
-// after the state line, and the login item is checked while the agent file exists.
-TEST(StatusMenu, EachStateItsOwnItemsThenTheCommonOnes) {
-  const std::pair<EngineStatus, std::string> cases[] = {
-      {EngineStatus::offline,
+// Each state's fallback title, its own items, then the common ones; a now-playing text gets its
+// own disabled line after the state line, and the login item is checked while the agent file
+// exists.
+TEST(StatusMenu, EachStatesFallbackTitleItsOwnItemsThenTheCommonOnes) {
+  const std::tuple<EngineStatus, std::string, std::string> cases[] = {
+      {EngineStatus::offline, "\u25CB Kestrova",
        "Kestrova \u2014 Offline|||off\n" + kOpen + "Start Kestrova|startEngine||\n"},
-      {EngineStatus::idle,
+      {EngineStatus::idle, "\u2759\u2759 Kestrova",
        "Kestrova \u2014 Idle \u2014 not broadcasting|||off\n" + kOpen + kRunning},
-      {EngineStatus::onAir, "Kestrova \u2014 ON AIR|||off\n" + kOpen + kRunning},
-      {EngineStatus::live, "Kestrova \u2014 LIVE EVENT|||off\n" + kOpen + kRunning},
-      {EngineStatus::needsSetup,
+      {EngineStatus::onAir, "\u25CF ON AIR", "Kestrova \u2014 ON AIR|||off\n" + kOpen + kRunning},
+      {EngineStatus::live, "\u25CF LIVE", "Kestrova \u2014 LIVE EVENT|||off\n" + kOpen + kRunning},
+      {EngineStatus::needsSetup, "! Kestrova",
        "Kestrova \u2014 Setup needed|||off\n---\nContinue Setup\u2026|openDashboard|d|\n"
        "Choose Media Folder\u2026|chooseMediaFolder||\n" +
            kRunning},
   };
-  for (const auto& [status, own] : cases) {
+  for (const auto& [status, fallback, own] : cases) {
+    EXPECT_EQ(appearanceFor(status).fallbackTitle, fallback);
     EXPECT_EQ(describe(buildStatusMenu(status, "", false)), own + kCommon) << label(status);
   }
   std::string playing =

@@ -3,8 +3,9 @@
 // and run with each tool failing in turn. What must hold afterwards: the bundle is at its path,
 // whole, old or new and never a mixture of the two. The helper copies the new bundle beside the
 // old one before swapping, so the one point where a kill leaves nothing at the path is between
-// the two renames; there both bundles are whole beside it. Every failure once the app has quit
-// ends with the installed bundle opened again, so that the agent and the engine come back.
+// the two renames; there both bundles are whole beside it, the copy flushed to disk (`sync`) in
+// case the power goes rather than the process. Every failure once the app has quit ends with the
+// installed bundle opened again, so that the agent and the engine come back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -41,7 +42,7 @@ const std::string kMoveAside = "/bin/mv \"$APP\" \"$BAK\"", kRename = "/bin/mv \
 
 // "old", "new", "missing", or "partial" for anything else found at the path.
 std::string whatIsAt(const fs::path& where) {
-  if (!fs::exists(where)) return "missing";
+  if (!fs::is_directory(where)) return fs::exists(where) ? "partial" : "missing";
   Tree found;
   for (const auto& entry : fs::recursive_directory_iterator(where)) {
     if (entry.is_regular_file()) found[fs::relative(entry, where).string()] = readFile(entry);
@@ -130,7 +131,7 @@ class Swap {
     Tools tools = standinTools();
     for (std::string* slot : {&tools.hdiutil, &tools.ditto, &tools.open})
       if (slot->ends_with("/" + tool))
-        *slot = wrappers.write(tool, failing(tool, failWhere), fs::perms(0755));
+        *slot = wrappers.write("Disk's Tools/" + tool, failing(tool, failWhere), fs::perms(0755));
     return tools;
   }
 };
@@ -140,15 +141,19 @@ class Swap {
 TEST(UpdateFaults, AKillBeforeAnyCommandLeavesABundleWholeAtItsPath) {
   for (const bool copyFails : {false, true}) {
     const std::string failWhere = copyFails ? "1" : "";
-    int moveAside = 0, rename = 0;
+    int moveAside = 0, rename = 0, copy = 0, sync = 0;
     const auto steps = [&] {
       Swap swap("ditto", failWhere);
       (void)swap.run(0);
       moveAside = Swap::lineOf(kMoveAside), rename = Swap::lineOf(kRename);
+      copy = Swap::lineOf("\"$M/Kestrova.app\" \"$NEW\""), sync = Swap::lineOf("/bin/sync");
       std::istringstream trace(swap.test.sandbox.read("trace"));  // the line of each command run
       return std::vector<int>(std::istream_iterator<int>(trace), {});
     }();
     ASSERT_TRUE(moveAside > 0 && rename == moveAside + 1);
+    // The copy reaches the disk after it is made and before the renames that put it in place.
+    const auto at = [&](int line) { return std::ranges::find(steps, line) - steps.begin(); };
+    EXPECT_TRUE(copyFails || (at(copy) < at(sync) && at(sync) < at(moveAside)));
     for (std::size_t k = 1; k <= steps.size(); ++k) {
       SCOPED_TRACE((copyFails ? "failed copy, killed before line " : "killed before line ") +
                    std::to_string(steps[k - 1]));
@@ -166,7 +171,8 @@ TEST(UpdateFaults, AKillBeforeAnyCommandLeavesABundleWholeAtItsPath) {
   }
 }
 
-// One row per way the helper recovers when a tool fails.
+// One row per way the helper recovers when a tool fails; the failing tool lies in a folder whose
+// name the script must quote.
 TEST(UpdateFaults, EachFailureLeavesTheBundleWholeAtItsPathAndOpensWhatIsThere) {
   struct Row {
     std::string tool, test;
@@ -186,6 +192,7 @@ TEST(UpdateFaults, EachFailureLeavesTheBundleWholeAtItsPathAndOpensWhatIsThere) 
       {"", "", true, 1, "old", "old\n", true, kRename, ": > \"$APP\""},
       {"ditto", "1", true, 0, "old", "old\n", false},
       {"", "", false, 0, "old", "old\n", false},  // an image without the app: its copy fails
+      // A swap otherwise untroubled, from the arguments the app gives the helper.
       {"hdiutil", "\"$1\" = detach", true, 0, "new", "new\n", false},
       {"open", "1", true, 1, "new", "", false},
   };
