@@ -54,6 +54,7 @@ TEST_F(ControllerTest, TheChosenFolderGoesToTheEngineAndItsAnswerIsTold) {
   const HttpRequest sent = http.sent.at(1);
   EXPECT_EQ(sent.method + " " + sent.url, "POST http://127.0.0.1:8800/api/setup/folder");
   EXPECT_EQ(sent.headers, (decltype(sent.headers){{"Content-Type", "application/json"}}));
+  EXPECT_FALSE(sent.followRedirects) << "a redirect would post the folder to someone else";
   EXPECT_EQ(sent.body, "{\"path\":\"/Users/Zo\u00eb/My \\\"Videos\\\" \\\\ \u2014 100%\"}");
 }
 

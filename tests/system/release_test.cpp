@@ -90,7 +90,7 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
       env.loop.runUntil([&] { return !env.host.spawned().empty(); }, std::chrono::seconds(60));
   (void)running.stop(SIGKILL);
   ASSERT_TRUE(spawned) << env.ui.alerts.back().informative;
-  env.loop.advance(Updater::kTerminateDelay);
+  env.loop.runUntilIdle();
   EXPECT_TRUE(env.ui.terminated);
 
   // The reopened program: the new version, its agent loaded again, the engine on air.
@@ -108,7 +108,8 @@ TEST_F(Release, RefusesWhatNoStationWouldOfferOrReadAndLeavesNothingBehind) {
     return env.sandbox.write("previous-" + version,
                              R"({"version": ")" + version +
                                  R"(", "url": "https://example.invalid/x.dmg",
-                                                        "sha256": "00", "published": 0})");
+                                                        "sha256": ")" +
+                                 std::string(64, '0') + R"(", "published": 0})");
   };
   const std::vector<std::pair<std::vector<std::string>, std::string>> table = {
       {{"1.4", "--previous-feed", feed("1.4")},
