@@ -31,7 +31,7 @@ static NSString* const kNoRedirects = @"kestrova.no-redirects";
   if (self != nil) {
     _task = task;
     _limit = limit;
-    [task addObserver:self forKeyPath:@"countOfBytesReceived" options:0 context:nil];
+    [task addObserver:self forKeyPath:@"countOfBytesReceived" options:0 context:nullptr];
   }
   return self;
 }

@@ -86,7 +86,7 @@ TEST_F(CurlHttpTest, FailuresGiveAReadableErrorAndNoBodyAndOnlyHttpIsSpoken) {
   };
   EXPECT_EQ(get(http, redirect("/old", "/new")).body, "arrived");
   // The engine's requests follow no redirect (the redirect is the answer) and take a short body.
-  HttpRequest engine{"GET", redirect("/old", "/new")};
+  HttpRequest engine{"GET", redirect("/old", "/new"), {}, {}};
   engine.followRedirects = false;
   engine.maxBodyBytes = 6;
   const auto send = [&] {
@@ -133,7 +133,7 @@ TEST_F(CurlHttpTest, ADownloadIsATemporaryFileGoneAfterItsCompletion) {
     const DownloadResult failed = download(url);
     EXPECT_TRUE(failed.error && !failed.file) << url;
   }
-  HttpRequest capped{"GET", server.url("/K.dmg")};
+  HttpRequest capped{"GET", server.url("/K.dmg"), {}, {}};
   capped.maxBodyBytes = payload.size() - 1;
   EXPECT_EQ(await<DownloadResult>([&](auto done) { http.download(capped, done); }).error,
             "The response is too large");

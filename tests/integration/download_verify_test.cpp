@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -16,6 +15,7 @@
 #include "app/update/release_feed.h"
 #include "app/update/update_paths.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/real_processes.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/test_platform.h"
 
@@ -181,10 +181,11 @@ TEST_F(DownloadVerify, ACheckThatHangsHoldsUpNoOtherReply) {
   const ScopedPlatform installed(changed);
   std::optional<std::string> message;
   downloadAndVerify(publish("image"), [&](auto, auto refusal) { message = refusal; });
-  ASSERT_TRUE(test.loop.runUntil([&] { return fs::exists(running); }));
-  std::atomic<bool> answered = false;
-  test.http->send({"GET", server.url("/K.dmg")}, [&](HttpResponse) { answered = true; });
-  EXPECT_TRUE(test.loop.runUntil([&] { return answered.load(); }, std::chrono::seconds(5)));
+  ASSERT_TRUE(testing::eventually([&] { return fs::exists(running); }));
+  bool answered = false;
+  test.http->send({"GET", server.url("/K.dmg"), {}, {}},
+                  [&](HttpResponse) { test.loop.post([&] { answered = true; }); });
+  EXPECT_TRUE(test.loop.runUntil([&] { return answered; }, std::chrono::seconds(5)));
   fs::remove(running);
   EXPECT_TRUE(test.loop.runUntil([&] { return message.value_or("").starts_with(kUnverified); }));
 }

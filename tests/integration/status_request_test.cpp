@@ -41,7 +41,7 @@ TEST(StatusRequest, EachReplyIsReducedFromItsBodyAloneAndASlowOneIsOffline) {
   for (const auto& [reply, status] : std::vector<std::pair<LoopbackReply, EngineStatus>>{
            {{.status = 500, .body = R"({"enabled":true})"}, EngineStatus::onAir},
            {{.status = 404, .body = "not found"}, EngineStatus::offline},
-           {{.status = 302, .headers = {{"Location", elsewhere.url("/api/status")}}},
+           {{.status = 302, .body = "", .headers = {{"Location", elsewhere.url("/api/status")}}},
             EngineStatus::offline},
            {{.body = padded}, EngineStatus::offline},
            {{.body = R"({"enabled":true})", .delaySeconds = 4}, EngineStatus::offline}}) {

@@ -36,6 +36,7 @@ struct UpdateFlow : ControllerTest {
     http.on("/Kestrova-1.1.0.dmg", "image bytes");
     platform.sandbox.write("Apps/Kestrova.app/Contents/Info.plist", "");
     platform.host.bundle = platform.sandbox.path("Apps/Kestrova.app");
+    platform.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";  // where the agent may run it all the same
   }
   // The feed's body decides, whatever the status it comes with.
   void publish(const std::string& version, const std::string& notes = "", long status = 200) {
@@ -61,8 +62,9 @@ struct UpdateFlow : ControllerTest {
     const auto mount = Updater::updatesDir() + "/mount";
     runner.answer("/usr/bin/hdiutil attach -nobrowse -readonly -mountpoint " + mount + " " + image,
                   kOk);
-    writeFile(mount + "/Kestrova.app/Contents/Info.plist",
-              "<plist><dict><key>CFBundleShortVersionString</key><string>1.1.0</string></dict></plist>");
+    writeFile(
+        mount + "/Kestrova.app/Contents/Info.plist",
+        "<plist><dict><key>CFBundleShortVersionString</key><string>1.1.0</string></dict></plist>");
     publish("1.1.0");
     platform.ui.answers.push_back(answerWith(kAlertFirstButton));
     check(false);
