@@ -14,8 +14,7 @@ using S = EngineStatus;
 // equal to 0 or 1; anything else takes the flag's default.
 TEST(DeriveStatus, FollowsTheFlagRules) {
   EXPECT_EQ(deriveStatus(std::nullopt).status, S::offline);
-  const std::string deep = std::string(33, '[') + std::string(33, ']');
-  const std::pair<std::string, S> cases[] = {
+  const std::pair<const char*, S> cases[] = {
       {"", S::offline},
       {R"([{"enabled": true}])", S::offline},
       {"{}", S::idle},
