@@ -8,6 +8,7 @@
 
 #include "app/engine/paths.h"
 #include "app/platform/platform.h"
+#include "app/platform/untrusted_json.h"
 
 namespace kestrova::MediaFolder {
 
@@ -58,6 +59,9 @@ HttpRequest request(const std::string& path) {
   req.headers = {{"Content-Type", "application/json"}};
   req.body = requestBody(path);
   req.timeoutSeconds = kRequestTimeout;
+  // Only the engine answers here; a redirect would post the folder to someone else.
+  req.followRedirects = false;
+  req.maxBodyBytes = kSmallReplyBytes;
   return req;
 }
 
@@ -67,7 +71,7 @@ Reply readReply(const HttpResponse& response) {
   if (!response.body) {
     return reply;
   }
-  const auto json = nlohmann::json::parse(*response.body, nullptr, /*allow_exceptions=*/false);
+  const auto json = parseUntrustedJson(*response.body);
   if (!json.is_object()) {
     return reply;
   }

@@ -17,7 +17,9 @@ struct StatusReport {
   bool operator==(const StatusReport&) const = default;
 };
 
-// Reduces a status reply's body to a report; an absent body means the request failed.
+// Reduces a status reply's body to a report; an absent body means the request failed. A reply
+// that is JSON only once its ill-formed text is repaired keeps its state and loses `now`; `now`
+// is one line of at most 200 characters, control characters turned to spaces.
 [[nodiscard]] StatusReport deriveStatus(std::optional<std::string_view> body);
 
 }  // namespace kestrova

@@ -6,6 +6,7 @@
 
 #include "app/engine/paths.h"
 #include "app/platform/platform.h"
+#include "app/platform/untrusted_json.h"
 
 namespace kestrova {
 
@@ -14,6 +15,10 @@ void requestStatus(std::function<void(StatusReport)> apply) {
   request.method = "GET";
   request.url = Paths::engineURL("/api/status");
   request.timeoutSeconds = kStatusTimeoutSeconds;
+  // Only the engine answers here: a redirect elsewhere is no status, and a reply is a few
+  // hundred bytes.
+  request.followRedirects = false;
+  request.maxBodyBytes = kSmallReplyBytes;
 
   // The loop is taken now, on the main thread, so the completion needs nothing else from the
   // platform while it runs on the URL-loading thread.

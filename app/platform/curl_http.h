@@ -7,11 +7,12 @@
 
 namespace kestrova {
 
-// Only http and https are accepted (also across redirects, up to 16 of them); anything else
+// Only http and https are accepted (also across redirects, up to 16 of them, where the request
+// follows redirects at all); anything else
 // completes with the error "unsupported URL" or libcurl's refusal. Certificates are verified.
 // The time limit covers the whole transfer. A transfer that got an answer has a body (possibly
 // empty) whatever its status code; a failed one has none and an error text meant for people.
-// Bodies kept in memory are capped at 64 MiB; downloads are not.
+// Bodies, kept in memory or downloaded, are capped at the request's maxBodyBytes.
 //
 // Shutdown (shutdown(), or the destructor): ends every transfer still in flight, runs its
 // completion with the error "cancelled" (every completion runs exactly once, so nobody waits

@@ -17,6 +17,7 @@ namespace kestrova {
 namespace {
 
 constexpr const char* kAllowedProtocols = "http,https";
+constexpr const char* kTooLargeText = "The response is too large";
 // The Mac's URL loading gives up after a few more than this; no real server needs more.
 constexpr long kMaxRedirects = 16;
 // A day: far beyond any transfer of ours, and safely inside a long.
@@ -51,7 +52,7 @@ void removeQuietly(const std::string& path) {
 
 CurlTransfer::CurlTransfer(const HttpRequest& request, ResponseDone done)
     : easy_(curl_easy_init()), responseDone_(std::move(done)) {
-  configure(request);
+  configure(request, false);
   if (setupError_) return;
   curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlTransfer::writeToBody);
   curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, this);
@@ -59,7 +60,7 @@ CurlTransfer::CurlTransfer(const HttpRequest& request, ResponseDone done)
 
 CurlTransfer::CurlTransfer(const HttpRequest& request, DownloadDone done)
     : easy_(curl_easy_init()), downloadDone_(std::move(done)) {
-  configure(request);
+  configure(request, true);
   if (setupError_) return;
   openTemporaryFile();
   curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlTransfer::writeToFile);
@@ -71,7 +72,7 @@ CurlTransfer::~CurlTransfer() {
   if (!filePath_.empty()) removeQuietly(filePath_);
 }
 
-void CurlTransfer::configure(const HttpRequest& request) {
+void CurlTransfer::configure(const HttpRequest& request, bool download) {
   if (!easy_) {
     setupError_ = "could not create a transfer";
     return;
@@ -80,7 +81,8 @@ void CurlTransfer::configure(const HttpRequest& request) {
     setupError_ = "unsupported URL";
     return;
   }
-  applyBehaviour(request.timeoutSeconds, request.idleSeconds);
+  maxBodyBytes_ = request.maxBodyBytes;
+  applyBehaviour(request, download);
   applyHeaders(request.headers);
   applyMethodAndBody(request);
 }
@@ -95,15 +97,25 @@ bool CurlTransfer::restrictToWeb(const std::string& url) {
          curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK;
 }
 
-void CurlTransfer::applyBehaviour(double timeoutSeconds, double idleSeconds) {
+void CurlTransfer::applyBehaviour(const HttpRequest& request, bool download) {
+  const double timeoutSeconds = request.timeoutSeconds;
+  const double idleSeconds = request.idleSeconds;
   CURL* easy = easy_.get();
   curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText_.data());
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  if (download) {
+    // A compressed image would expand on our disk before anything could judge it; the file is
+    // kept exactly as sent.
+    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  } else {
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  }
+  // A declared length over the cap is refused before any of it arrives.
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBodyBytes_));
   curl_easy_setopt(easy, CURLOPT_USERAGENT, "Kestrova/" KESTROVA_VERSION);
   curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxyList().c_str());
   if (timeoutSeconds > 0) {
@@ -163,10 +175,7 @@ void CurlTransfer::openTemporaryFile() {
 std::size_t CurlTransfer::writeToBody(char* data, std::size_t size, std::size_t count, void* self) {
   auto& transfer = *static_cast<CurlTransfer*>(self);
   const std::size_t bytes = size * count;
-  if (transfer.body_.size() + bytes > kMaxBodyBytes) {
-    transfer.sinkError_ = "The response is too large";
-    return 0;
-  }
+  if (!transfer.admit(bytes)) return 0;
   transfer.body_.append(data, bytes);
   return bytes;
 }
@@ -174,6 +183,7 @@ std::size_t CurlTransfer::writeToBody(char* data, std::size_t size, std::size_t 
 std::size_t CurlTransfer::writeToFile(char* data, std::size_t size, std::size_t count, void* self) {
   auto& transfer = *static_cast<CurlTransfer*>(self);
   const std::size_t bytes = size * count;
+  if (!transfer.admit(bytes)) return 0;
   std::size_t written = 0;
   while (written < bytes) {
     const ssize_t step = ::write(transfer.fileDescriptor_, data + written, bytes - written);
@@ -188,8 +198,18 @@ std::size_t CurlTransfer::writeToFile(char* data, std::size_t size, std::size_t 
   return bytes;
 }
 
+bool CurlTransfer::admit(std::size_t bytes) {
+  if (bytes > maxBodyBytes_ - received_) {
+    sinkError_ = kTooLargeText;
+    return false;
+  }
+  received_ += bytes;
+  return true;
+}
+
 std::string CurlTransfer::describe(CURLcode code) const {
   if (sinkError_) return *sinkError_;
+  if (code == CURLE_FILESIZE_EXCEEDED) return kTooLargeText;
   // "Couldn't connect to server (Failed to connect to 127.0.0.1 port 1 after 0 ms)": the general
   // text first, then libcurl's particulars without repeating the general text at their end.
   const std::string general = curl_easy_strerror(code);

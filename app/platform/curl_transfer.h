@@ -24,10 +24,6 @@ struct CurlSlistDeleter {
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 using CurlSlist = std::unique_ptr<curl_slist, CurlSlistDeleter>;
 
-// Bodies kept in memory are capped so that a hostile or broken server cannot exhaust memory
-// through a feed or status request; downloads go to a file and have no such cap.
-inline constexpr std::size_t kMaxBodyBytes = std::size_t{64} * 1024 * 1024;
-
 // The text a transfer ended by the client's shutdown reports.
 inline constexpr const char* kCancelledText = "cancelled";
 
@@ -57,12 +53,14 @@ class CurlTransfer {
  private:
   static std::size_t writeToBody(char* data, std::size_t size, std::size_t count, void* self);
   static std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* self);
-  void configure(const HttpRequest& request);
+  void configure(const HttpRequest& request, bool download);
   [[nodiscard]] bool restrictToWeb(const std::string& url);
-  void applyBehaviour(double timeoutSeconds, double idleSeconds);
+  void applyBehaviour(const HttpRequest& request, bool download);
   void applyHeaders(const std::vector<std::pair<std::string, std::string>>& headers);
   void applyMethodAndBody(const HttpRequest& request);
   void openTemporaryFile();
+  // Counts `bytes` more of the body; false (and the transfer fails) past the cap.
+  [[nodiscard]] bool admit(std::size_t bytes);
   [[nodiscard]] std::string describe(CURLcode code) const;
 
   CurlEasy easy_;
@@ -71,6 +69,9 @@ class CurlTransfer {
   std::optional<std::string> setupError_;
   std::optional<std::string> sinkError_;  // a failed write, in words
   std::string body_;
+  // Bodies are capped so that a hostile or broken server cannot exhaust memory or disk.
+  std::size_t maxBodyBytes_ = kDefaultMaxBodyBytes;
+  std::size_t received_ = 0;
   ResponseDone responseDone_;
   DownloadDone downloadDone_;
   int fileDescriptor_ = -1;

@@ -1,6 +1,7 @@
 // HTTP requests and downloads, with completions on one background "URL-loading" thread.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,6 +14,10 @@ namespace kestrova {
 // libcurl client keeps none, so there every request reaches the server).
 enum class CachePolicy { useProtocol, ignoreLocalCache };
 
+// The largest body a request takes by default: far more than any reply of ours, far less than
+// memory.
+inline constexpr std::size_t kDefaultMaxBodyBytes = std::size_t{64} * 1024 * 1024;
+
 struct HttpRequest {
   std::string method = "GET";
   std::string url = {};
@@ -23,6 +28,13 @@ struct HttpRequest {
   // Longest stretch without any data arriving; 0 means none.
   double idleSeconds = 0.0;
   CachePolicy cachePolicy = CachePolicy::useProtocol;
+  // Whether a redirect is followed. The engine on 127.0.0.1 never redirects: a reply that does
+  // is not the engine's and is taken as it stands.
+  bool followRedirects = true;
+  // The most body bytes taken, in memory or in a downloaded file; a longer body fails the
+  // transfer with "The response is too large". Downloads ask for no content encoding, so what
+  // arrives is what is counted and kept.
+  std::size_t maxBodyBytes = kDefaultMaxBodyBytes;
 };
 
 // The outcome of a request. `error` is the transport error's description (refused, timed out,

@@ -15,6 +15,9 @@ class PosixCommandRunner final : public CommandRunner {
  public:
   ShellResult run(const std::string& path, const std::vector<std::string>& arguments,
                   double timeout) override;
+  // The tool leads a process group of its own, so that what it started ends with it.
+  ToolOutput runLimited(const std::string& path, const std::vector<std::string>& arguments,
+                        double limitSeconds) override;
 };
 
 }  // namespace kestrova

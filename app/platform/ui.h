@@ -115,7 +115,9 @@ class Ui {
   virtual int run(AppHandler& handler) = 0;
   // Brings the application to the front, ignoring other applications.
   virtual void activate() = 0;
-  // Orderly termination: the event loop ends soon after.
+  // Orderly termination: the event loop ends soon after. Alerts and panels open at the time
+  // are dismissed (as with Escape) and none opens afterwards: nobody may be at the machine to
+  // close them, and the quit must not wait for that.
   virtual void terminate() = 0;
 
   // Runs a modal alert and returns the answer. The front end holds the main loop's timers

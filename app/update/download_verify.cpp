@@ -1,16 +1,14 @@
 #include "app/update/download_verify.h"
 
-#include <cerrno>
 #include <filesystem>
-#include <string_view>
 #include <system_error>
+#include <thread>
 
-#include "app/engine/shell.h"
 #include "app/platform/platform.h"
-#include "app/update/gatekeeper_detail.h"
+#include "app/update/image_checks.h"
 #include "app/update/product_site.h"
-#include "app/update/team_id.h"
 #include "app/update/update_paths.h"
+#include "app/update/versions.h"
 
 namespace kestrova::Updater {
 namespace {
@@ -23,25 +21,8 @@ namespace fs = std::filesystem;
 constexpr double kDownloadIdleLimit = 60.0;
 constexpr double kDownloadTimeLimit = 7 * 86'400.0;
 
-const std::string kChecksumMessage =
-    "The downloaded file did not match the published checksum, so it was discarded. "
-    "Try again later.";
-
-// The first space-separated piece of shasum's output, lower-cased: the digest.
-std::string digestFrom(std::string_view output) {
-  const auto start = output.find_first_not_of(' ');
-  if (start == std::string_view::npos) {
-    return "";
-  }
-  output.remove_prefix(start);
-  std::string digest(output.substr(0, output.find(' ')));
-  for (char& c : digest) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return digest;
-}
+// Far beyond any release image; a server sending more is not sending one.
+constexpr std::size_t kMaxImageBytes = std::size_t{4} * 1024 * 1024 * 1024;
 
 // Moves the file like the system file manager: a rename, or a copy across file systems.
 std::optional<std::string> moveFile(const std::string& from, const std::string& to) {
@@ -64,41 +45,12 @@ std::optional<std::string> moveFile(const std::string& from, const std::string& 
   return std::nullopt;
 }
 
-// Steps 7 to 9: absent when the image at `image` passes every check, else the message.
-std::optional<std::string> verify(const std::string& image, const std::string& expectedDigest) {
-  const auto& tools = platform().tools();
-  const auto sum = shell(tools.shasum, {"-a", "256", image});
-  if (sum.status != 0 || digestFrom(sum.output) != expectedDigest) {
-    return kChecksumMessage;
-  }
-  const auto assessment = shell(
-      tools.spctl, {"-a", "-t", "open", "--context", "context:primary-signature", "-v", image});
-  if (assessment.status != 0 || assessment.output.find("accepted") == std::string::npos) {
-    return std::string(
-               "The update could not be verified, so it was discarded. Please report "
-               "this to ") +
-           kSupportEmail + ". " + gatekeeperDetail(assessment);
-  }
-  // An unsigned or ad-hoc signed running copy has no team to compare; nor has an image that
-  // names none. Gatekeeper alone decides then.
-  const auto mine = teamID(platform().host().bundlePath());
-  if (!mine) {
-    return std::nullopt;
-  }
-  const auto theirs = teamID(image);
-  if (theirs && *theirs != *mine) {
-    return std::string(
-               "The update was signed by a different developer, so it was discarded. "
-               "Please report this to ") +
-           kSupportEmail + ".";
-  }
-  return std::nullopt;
-}
-
-// Runs on the URL-loading thread; the outcome crosses to the main thread in one post.
+// Runs on the URL-loading thread; the checks go to a thread of their own, so that the tools
+// they run never hold up the status poll. The outcome crosses to the main thread in one post.
 void finishDownload(const DownloadResult& result, const Release& release, const VerifyDone& done) {
-  auto finish = [&done](std::optional<std::string> path, std::optional<std::string> message) {
-    platform().loop().post(
+  MainLoop& loop = platform().loop();
+  auto finish = [&loop, done](std::optional<std::string> path, std::optional<std::string> message) {
+    loop.post(
         [done, path = std::move(path), message = std::move(message)] { done(path, message); });
   };
   if (result.error || !result.file) {
@@ -111,18 +63,32 @@ void finishDownload(const DownloadResult& result, const Release& release, const 
     finish(std::nullopt, "Could not save the download: " + *error);
     return;
   }
-  if (auto failure = verify(image, release.sha256)) {
-    std::error_code ignored;
-    fs::remove(image, ignored);
-    finish(std::nullopt, std::move(failure));
-    return;
-  }
-  finish(image, std::nullopt);
+  // Every tool it runs has a time limit, so the thread ends within a bounded time.
+  std::thread([image, release, finish] {
+    if (auto failure = checkImage(image, release)) {
+      std::error_code ignored;
+      fs::remove(image, ignored);
+      finish(std::nullopt, std::move(failure));
+      return;
+    }
+    finish(image, std::nullopt);
+  }).detach();
 }
 
 }  // namespace
 
 void downloadAndVerify(const Release& release, VerifyDone done) {
+  // The version names the image's file: one that could reach outside the updates folder, or
+  // into the tools' output, is refused before anything is fetched.
+  if (!isPlainVersion(release.version)) {
+    platform().loop().post([done = std::move(done)] {
+      done(std::nullopt,
+           "The update feed names its release in a way that cannot be saved, so "
+           "nothing was downloaded. Please report this to " +
+               std::string(kSupportEmail) + ".");
+    });
+    return;
+  }
   std::error_code ignored;
   // A real problem with the folder shows when the download is saved into it.
   fs::create_directories(updatesDir(), ignored);
@@ -132,6 +98,7 @@ void downloadAndVerify(const Release& release, VerifyDone done) {
   request.url = release.url;
   request.timeoutSeconds = kDownloadTimeLimit;
   request.idleSeconds = kDownloadIdleLimit;
+  request.maxBodyBytes = kMaxImageBytes;
   platform().http().download(std::move(request),
                              [release, done = std::move(done)](DownloadResult result) {
                                finishDownload(result, release, done);

@@ -14,9 +14,10 @@ namespace kestrova::Updater {
 using VerifyDone =
     std::function<void(std::optional<std::string> imagePath, std::optional<std::string> message)>;
 
-// Downloads the release's image to imagePath(release.version), then checks its SHA-256 digest,
-// its Gatekeeper assessment and its signing team against the running application's. An image
-// failing a check is deleted. Returns at once; the checks run on the URL-loading thread.
+// Downloads the release's image (asking for no content encoding, at most 4 GiB) to
+// imagePath(release.version), then runs checkImage on it. An image failing a check is deleted.
+// A release whose version is not plain (isPlainVersion) is refused before anything is fetched.
+// Returns at once; the checks run on a thread of their own, never on the URL-loading thread.
 void downloadAndVerify(const Release& release, VerifyDone done);
 
 }  // namespace kestrova::Updater

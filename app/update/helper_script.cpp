@@ -36,6 +36,9 @@ std::string helperScript(const Tools& tools) {
          "# Kestrova update helper \u2014 runs outside the bundle it replaces.\n"
          "PID=\"$1\"; APP=\"$2\"; DMG=\"$3\"; exec >>\"$4\" 2>&1\n"
          "echo \"== update $(date) pid=$PID app=$APP dmg=$DMG\"\n"
+         // Only a bundle is ever moved aside and deleted; the app checks this too.
+         "case \"$APP\" in *.app) [ -f \"$APP/Contents/Info.plist\" ] ;; *) false ;; esac || "
+         "{ echo \"NOT A BUNDLE \u2014 nothing replaced\"; exit 1; }\n"
          "while /bin/kill -0 \"$PID\" 2>/dev/null; do /bin/sleep 0.3; done\n"
          "M=\"$(/usr/bin/mktemp -d)\"\n"
          "BAK=\"$(/usr/bin/dirname \"$APP\")/.Kestrova-previous\"\n"

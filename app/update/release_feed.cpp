@@ -2,7 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/platform/untrusted_json.h"
 #include "app/update/url_syntax.h"
+#include "app/update/versions.h"
 
 namespace kestrova::Updater {
 namespace {
@@ -15,6 +17,11 @@ std::optional<std::string> stringAt(const json& object, const char* key) {
     return std::nullopt;
   }
   return found->get<std::string>();
+}
+
+bool isDigest(std::string_view text) {
+  return text.size() == 64 &&
+         text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
 }
 
 std::string asciiLowercase(std::string text) {
@@ -43,13 +50,14 @@ bool criticalFlag(const json& object) {
 
 std::optional<Release> parseRelease(std::string_view body) {
   // Non-throwing parse: a body that is not JSON (an error page, say) is simply no feed.
-  const json document = json::parse(body.begin(), body.end(), nullptr, false);
+  const json document = parseUntrustedJson(body);
   if (document.is_discarded() || !document.is_object()) {
     return std::nullopt;
   }
   Release release;
   auto version = stringAt(document, "version");
-  if (!version) {
+  // The version names the image's file and reaches the tools that check it.
+  if (!version || !isPlainVersion(*version)) {
     return std::nullopt;
   }
   auto url = stringAt(document, "url");
@@ -57,7 +65,7 @@ std::optional<Release> parseRelease(std::string_view body) {
     return std::nullopt;
   }
   auto sha256 = stringAt(document, "sha256");
-  if (!sha256) {
+  if (!sha256 || !isDigest(*sha256)) {
     return std::nullopt;
   }
   const auto published = document.find("published");

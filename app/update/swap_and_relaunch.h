@@ -6,9 +6,6 @@
 
 namespace kestrova::Updater {
 
-// Seconds between the helper's start and the application's termination.
-inline constexpr double kTerminateDelay = 0.3;
-
 // Why the helper did not take over, and whether the engine was stopped on the way.
 struct SwapFailure {
   std::string message;  // what to show the user
@@ -18,8 +15,12 @@ struct SwapFailure {
   bool engineStopped = false;
 };
 
-// Writes the helper script, stops the engine's agent, starts the helper on `dmg` and schedules
-// the application's termination. Absent when the helper runs.
+// True for a path the helper may replace: a folder named *.app holding Contents/Info.plist.
+[[nodiscard]] bool isAppBundle(const std::string& path);
+
+// Writes the helper script, stops the engine's agent, starts the helper on `dmg` and posts the
+// application's termination, which runs even under an open alert. Absent when the helper runs.
+// Refused, with nothing touched, when the running copy is not an application bundle.
 [[nodiscard]] std::optional<SwapFailure> swapAndRelaunch(const std::string& dmg);
 
 }  // namespace kestrova::Updater

@@ -2,56 +2,50 @@
 
 #include <string_view>
 
-#include "app/engine/shell.h"
 #include "app/platform/platform.h"
 
 namespace kestrova::Updater {
 namespace {
 
 constexpr std::string_view kTeamKey = "TeamIdentifier=";
+// codesign reads the signature from the file; it never needs long.
+constexpr double kCodesignLimit = 60.0;
 
-std::optional<std::string> firstTeamLine(std::string_view output) {
-  while (!output.empty()) {
-    const auto end = output.find('\n');
-    const auto line = output.substr(0, end);
-    if (line.starts_with(kTeamKey)) {
-      return std::string(line);
-    }
-    if (end == std::string_view::npos) {
-      break;
-    }
-    output.remove_prefix(end + 1);
-  }
-  return std::nullopt;
-}
-
-std::string withoutKey(std::string line) {
-  for (auto at = line.find(kTeamKey); at != std::string::npos; at = line.find(kTeamKey, at)) {
-    line.erase(at, kTeamKey.size());
-  }
-  return line;
+bool isTeamText(std::string_view value) {
+  constexpr std::string_view kAlphanumeric =
+      "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  return !value.empty() && value.size() <= 64 &&
+         value.find_first_not_of(kAlphanumeric) == std::string_view::npos;
 }
 
 }  // namespace
 
-std::optional<std::string> teamIDFromCodesign(const ShellResult& result) {
+std::optional<std::string> teamIDFromCodesign(const ToolOutput& result) {
+  std::string_view output = result.err;
   // A failing codesign that still names a team identifier is read all the same.
-  if (result.status != 0 && result.output.find("TeamIdentifier") == std::string::npos) {
+  if (result.status != 0 && output.find(kTeamKey) == std::string_view::npos) {
     return std::nullopt;
   }
-  auto line = firstTeamLine(result.output);
-  if (!line) {
+  std::optional<std::string_view> value;
+  int lines = 0;
+  while (!output.empty()) {
+    const auto end = output.find('\n');
+    const auto line = output.substr(0, end);
+    if (line.starts_with(kTeamKey)) {
+      ++lines;
+      value = line.substr(kTeamKey.size());
+    }
+    output.remove_prefix(end == std::string_view::npos ? output.size() : end + 1);
+  }
+  if (lines != 1 || !isTeamText(*value)) {
     return std::nullopt;
   }
-  auto value = withoutKey(std::move(*line));
-  if (value == "not set") {
-    return std::nullopt;
-  }
-  return value;
+  return std::string(*value);
 }
 
 std::optional<std::string> teamID(const std::string& path) {
-  return teamIDFromCodesign(shell(platform().tools().codesign, {"-dvv", path}));
+  return teamIDFromCodesign(
+      platform().runner().runLimited(platform().tools().codesign, {"-dvv", path}, kCodesignLimit));
 }
 
 }  // namespace kestrova::Updater

@@ -8,12 +8,14 @@
 
 namespace kestrova::Updater {
 
-// The team identifier in `codesign -dvv` output: the first line beginning "TeamIdentifier=",
-// that prefix removed. Absent when codesign failed without naming one, no such line exists, or
-// the value is "not set" (unsigned and ad-hoc signed items).
-[[nodiscard]] std::optional<std::string> teamIDFromCodesign(const ShellResult& result);
+// The team identifier in `codesign -dvv` output, read from its standard error alone (where
+// codesign describes a signature): the value of the one line beginning "TeamIdentifier=".
+// Absent when codesign failed without naming one, when no such line or more than one exists
+// (text in a path printed on an earlier line must not pass for the team), or when the value is
+// not letters and digits only ("not set" for unsigned and ad-hoc signed items).
+[[nodiscard]] std::optional<std::string> teamIDFromCodesign(const ToolOutput& result);
 
-// Runs codesign on the path and reads its team identifier.
+// Runs codesign on the path, within a time limit, and reads its team identifier.
 [[nodiscard]] std::optional<std::string> teamID(const std::string& path);
 
 }  // namespace kestrova::Updater

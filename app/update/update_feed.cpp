@@ -5,6 +5,7 @@
 #include "app/engine/paths.h"
 #include "app/platform/file_text.h"
 #include "app/platform/platform.h"
+#include "app/platform/untrusted_json.h"
 #include "app/update/product_site.h"
 #include "app/update/release_feed.h"
 #include "app/update/url_syntax.h"
@@ -44,6 +45,8 @@ void fetchFeed(std::function<void(std::optional<Release>)> done) {
   // A cached feed would hide a release published since the last check.
   request.cachePolicy = CachePolicy::ignoreLocalCache;
   request.timeoutSeconds = kFeedTimeout;
+  // A feed is a few hundred bytes.
+  request.maxBodyBytes = kSmallReplyBytes;
   platform().http().send(std::move(request), [done = std::move(done)](HttpResponse response) {
     // Only the body counts: a feed object is accepted whatever the status, and an error page
     // is not a feed anyway.

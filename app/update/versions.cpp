@@ -66,6 +66,13 @@ bool isNewer(std::string_view candidate, std::string_view than) {
   return false;
 }
 
+bool isPlainVersion(std::string_view version) {
+  constexpr std::string_view kAllowed =
+      "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ.+-_";
+  return !version.empty() && version.size() <= 64 &&
+         version.find_first_not_of(kAllowed) == std::string_view::npos;
+}
+
 std::string myVersion() {
   return platform().host().infoString("CFBundleShortVersionString").value_or("0");
 }

@@ -37,6 +37,10 @@ class CountingRunner final : public CommandRunner {
     }
     return real_.run(path, arguments, timeout);
   }
+  ToolOutput runLimited(const std::string& path, const std::vector<std::string>& arguments,
+                        double limitSeconds) override {
+    return real_.runLimited(path, arguments, limitSeconds);
+  }
   int launchctlCalls = 0;
 
  private:

@@ -8,6 +8,9 @@
 namespace kestrova::cocoa {
 
 // Only http and https are accepted; anything else completes with the error "unsupported URL".
+// A request that follows no redirect gets the redirect itself as its answer; a body (in memory or
+// downloaded) past the request's cap ends the transfer with "The response is too large";
+// downloads ask for no content encoding.
 // Every completion runs on one serial background queue, the URL-loading queue. A transfer that
 // got an answer has a body (possibly empty) whatever its status code; a failed one has none and
 // the system's description of the failure. Downloads land in a temporary file that the system

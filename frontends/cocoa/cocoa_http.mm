@@ -2,6 +2,7 @@
 
 #import <Foundation/Foundation.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -9,8 +10,52 @@
 
 #include "frontends/cocoa/ns_text.h"
 
-// Tells a waiting shutdown that its session has delivered its last completion.
-@interface KSSessionEnd : NSObject <NSURLSessionDelegate>
+// The task description of a request that follows no redirect (the engine's).
+static NSString* const kNoRedirects = @"kestrova.no-redirects";
+
+// Ends a task whose body grows past its cap, watching the byte count the task publishes.
+@interface KSBodyCap : NSObject
+- (instancetype)initWithTask:(NSURLSessionTask*)task limit:(int64_t)limit;
+// Stops watching; true when the task was ended for its size. Call once, from the completion.
+- (BOOL)finish;
+@end
+
+@implementation KSBodyCap {
+  NSURLSessionTask* _task;
+  int64_t _limit;
+  std::atomic<bool> _exceeded;
+}
+
+- (instancetype)initWithTask:(NSURLSessionTask*)task limit:(int64_t)limit {
+  self = [super init];
+  if (self != nil) {
+    _task = task;
+    _limit = limit;
+    [task addObserver:self forKeyPath:@"countOfBytesReceived" options:0 context:nullptr];
+  }
+  return self;
+}
+
+- (void)observeValueForKeyPath:(NSString*)keyPath
+                      ofObject:(id)object
+                        change:(NSDictionary*)change
+                       context:(void*)context {
+  if (_task.countOfBytesReceived > _limit && !_exceeded.exchange(true)) {
+    [_task cancel];
+  }
+}
+
+- (BOOL)finish {
+  [_task removeObserver:self forKeyPath:@"countOfBytesReceived"];
+  _task = nil;  // the task holds the completion that holds us
+  return _exceeded.load();
+}
+
+@end
+
+// Tells a waiting shutdown that its session has delivered its last completion, and refuses the
+// redirects of requests that follow none.
+@interface KSSessionEnd : NSObject <NSURLSessionTaskDelegate>
 - (BOOL)waitUntilInvalidBefore:(NSDate*)deadline;
 @end
 
@@ -34,6 +79,15 @@
   [_condition unlock];
 }
 
+- (void)URLSession:(NSURLSession*)session
+                          task:(NSURLSessionTask*)task
+    willPerformHTTPRedirection:(NSHTTPURLResponse*)response
+                    newRequest:(NSURLRequest*)request
+             completionHandler:(void (^)(NSURLRequest*))completionHandler {
+  // Without a new request the redirect itself is the answer, as the libcurl client gives it.
+  completionHandler([task.taskDescription isEqualToString:kNoRedirects] ? nil : request);
+}
+
 - (BOOL)waitUntilInvalidBefore:(NSDate*)deadline {
   [_condition lock];
   while (!_invalid && [_condition waitUntilDate:deadline]) {
@@ -53,6 +107,7 @@ constexpr NSTimeInterval kNoLimit = 7 * 24 * 3600.0;
 // A shutdown waits this long for the system to hand back its cancelled transfers.
 constexpr NSTimeInterval kShutdownWait = 10.0;
 constexpr const char* kCancelled = "cancelled";
+constexpr const char* kTooLarge = "The response is too large";
 
 struct Limits {
   NSTimeInterval idle;
@@ -76,7 +131,7 @@ NSURL* webURL(const std::string& text) {
   return url;
 }
 
-NSURLRequest* urlRequestFor(const HttpRequest& request, NSURL* url) {
+NSURLRequest* urlRequestFor(const HttpRequest& request, NSURL* url, bool download = false) {
   const NSURLRequestCachePolicy policy = request.cachePolicy == CachePolicy::ignoreLocalCache
                                              ? NSURLRequestReloadIgnoringLocalCacheData
                                              : NSURLRequestUseProtocolCachePolicy;
@@ -87,12 +142,25 @@ NSURLRequest* urlRequestFor(const HttpRequest& request, NSURL* url) {
   for (const auto& [name, value] : request.headers) {
     [built setValue:toNSString(value) forHTTPHeaderField:toNSString(name)];
   }
+  if (download) {
+    // A compressed image would expand on our disk before anything could judge it.
+    [built setValue:@"identity" forHTTPHeaderField:@"Accept-Encoding"];
+  }
   // A POST always carries a body, if only an empty one.
   if (request.body || request.method == "POST") {
     const std::string body = request.body.value_or(std::string());
     built.HTTPBody = [NSData dataWithBytes:body.data() length:body.size()];
   }
   return built;
+}
+
+// Watches the task's body against the request's cap, and marks a request that follows no
+// redirect for the session's delegate.
+KSBodyCap* capped(NSURLSessionTask* task, const HttpRequest& request) {
+  if (!request.followRedirects) {
+    task.taskDescription = kNoRedirects;
+  }
+  return [[KSBodyCap alloc] initWithTask:task limit:static_cast<int64_t>(request.maxBodyBytes)];
 }
 
 std::string describe(NSError* error) {
@@ -162,9 +230,15 @@ void CocoaHttp::send(HttpRequest request, std::function<void(HttpResponse)> done
     sessions_->refuse([done, error] { done(HttpResponse{error, 0, std::nullopt}); });
     return;
   }
+  // Set once the task exists; the completion cannot run before the task is resumed.
+  __block KSBodyCap* cap = nil;
   NSURLSessionDataTask* task = [session
       dataTaskWithRequest:urlRequestFor(request, url)
         completionHandler:^(NSData* data, NSURLResponse* response, NSError* error) {
+          if ([cap finish]) {
+            done(HttpResponse{kTooLarge, 0, std::nullopt});
+            return;
+          }
           if (error != nil) {
             done(HttpResponse{describe(error), 0, std::nullopt});
             return;
@@ -179,6 +253,7 @@ void CocoaHttp::send(HttpRequest request, std::function<void(HttpResponse)> done
           }
           done(HttpResponse{std::nullopt, status, std::move(body)});
         }];
+  cap = capped(task, request);
   [task resume];
 }
 
@@ -192,15 +267,21 @@ void CocoaHttp::download(HttpRequest request, std::function<void(DownloadResult)
   }
   // The system removes the file at `location` once this handler returns, which is the contract
   // of DownloadResult: the completion may move it away, and whatever is left goes.
+  __block KSBodyCap* cap = nil;
   NSURLSessionDownloadTask* task = [session
-      downloadTaskWithRequest:urlRequestFor(request, url)
+      downloadTaskWithRequest:urlRequestFor(request, url, true)
             completionHandler:^(NSURL* location, NSURLResponse*, NSError* error) {
+              if ([cap finish]) {
+                done(DownloadResult{kTooLarge, std::nullopt});
+                return;
+              }
               if (error != nil || location == nil) {
                 done(DownloadResult{error != nil ? describe(error) : kCancelled, std::nullopt});
                 return;
               }
               done(DownloadResult{std::nullopt, toStdString(location.path)});
             }];
+  cap = capped(task, request);
   [task resume];
 }
 

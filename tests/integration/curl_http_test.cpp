@@ -89,6 +89,16 @@ TEST_F(CurlHttpTest, FailuresGiveAReadableErrorAndNoBodyAndOnlyHttpIsSpoken) {
     return server.url(from);
   };
   EXPECT_EQ(get(http, redirect("/old", "/new")).body, "arrived");
+  // The engine's requests follow no redirect (the redirect is the answer) and take a short body.
+  HttpRequest engine{"GET", redirect("/old", "/new"), {}, {}};
+  engine.followRedirects = false;
+  engine.maxBodyBytes = 6;
+  const auto send = [&] {
+    return await<HttpResponse>([&](auto done) { http.send(engine, done); });
+  };
+  EXPECT_EQ(send().statusCode, 302);
+  engine.url = server.url("/new");  // "arrived": 7 bytes
+  EXPECT_EQ(send().error, "The response is too large");
   const std::string authority = "127.0.0.1:" + std::to_string(server.port());
   for (const std::string& url :
        {std::string("FILE:///etc/passwd"), "dict://" + authority + "/", authority,
@@ -114,13 +124,23 @@ TEST_F(CurlHttpTest, ADownloadIsATemporaryFileGoneAfterItsCompletion) {
       });
     });
   };
+  // Kept exactly as sent: no encoding is asked for, and one sent anyway is not undone.
+  server.on("GET", "/K.dmg",
+            LoopbackReply{
+                .body = payload, .contentType = "x/y", .headers = {{"Content-Encoding", "gzip"}}});
   EXPECT_EQ(download(server.url("/K.dmg")).error, std::nullopt);
   EXPECT_EQ(bytes, payload);
+  EXPECT_TRUE(std::ranges::none_of(server.requests().back().headers,
+                                   [](const auto& h) { return h.first == "Accept-Encoding"; }));
   EXPECT_EQ(fs::path(seen).parent_path(), fs::path(temporary.home()));
   for (const std::string& url : {closedURL("/"), server.url("/slow"), std::string("file:///x")}) {
     const DownloadResult failed = download(url);
     EXPECT_TRUE(failed.error && !failed.file) << url;
   }
+  HttpRequest capped{"GET", server.url("/K.dmg"), {}, {}};
+  capped.maxBodyBytes = payload.size() - 1;
+  EXPECT_EQ(await<DownloadResult>([&](auto done) { http.download(capped, done); }).error,
+            "The response is too large");
   EXPECT_EQ(entriesIn(temporary.home()), 0u);
 }
 

@@ -55,6 +55,7 @@ TEST_F(ControllerTest, TheChosenFolderGoesToTheEngineAndItsAnswerIsTold) {
   EXPECT_EQ(sent.method + " " + sent.url, "POST http://127.0.0.1:8800/api/setup/folder");
   EXPECT_EQ(sent.headers, (decltype(sent.headers){{"Content-Type", "application/json"}}));
   EXPECT_EQ(sent.timeoutSeconds, 10.0) << "an engine that never answers must not hold the alert";
+  EXPECT_FALSE(sent.followRedirects) << "a redirect would post the folder to someone else";
   EXPECT_EQ(sent.body, "{\"path\":\"/Users/Zo\u00eb/My \\\"Videos\\\" \\\\ \u2014 100%\"}");
 }
 

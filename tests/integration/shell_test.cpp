@@ -59,5 +59,16 @@ TEST(Shell, EachKindOfEndingArgumentsAndEnvironmentAndNoDescriptorOrZombieLeft) 
   EXPECT_TRUE(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD) << "a zombie is left";
 }
 
+// The verification tools' runner: the two streams apart, and a tool past its limit ended with what
+// it started (the sleep below holds the pipes open too) rather than waited for.
+TEST(Shell, ALimitedRunKeepsTheStreamsApartAndEndsAToolPastItsLimit) {
+  testing::TestPlatform platform;
+  auto& runner = platform.realRunner;
+  EXPECT_EQ(runner.runLimited("/bin/sh", {"-c", "echo out; echo err >&2; exit 3"}, 10),
+            (ToolOutput{3, "out\n", "err\n", false}));
+  EXPECT_EQ(runner.runLimited("/bin/sh", {"-c", "echo out; sleep 60 & wait"}, 0.3),
+            (ToolOutput{-1, "out\n", "", true}));
+}
+
 }  // namespace
 }  // namespace kestrova

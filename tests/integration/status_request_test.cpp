@@ -30,14 +30,20 @@ EngineStatus pollOnce(TestPlatform& test, int port) {
 }
 
 // The port is read for every request; the body decides whatever the status; an engine that
-// answers only after four seconds counts as offline (the request gives up at three).
+// answers only after four seconds counts as offline (the request gives up at three), and so does
+// whatever redirects elsewhere or sends far more than a status.
 TEST(StatusRequest, EachReplyIsReducedFromItsBodyAloneAndASlowOneIsOffline) {
   TestPlatform test;
   EXPECT_EQ(pollOnce(test, freePort()), EngineStatus::offline);
-  LoopbackServer engine;
+  LoopbackServer engine, elsewhere;
+  elsewhere.on("GET", "/api/status", LoopbackReply{.body = R"({"enabled":true})"});
+  const std::string padded = R"({"enabled":true,"pad":")" + std::string(70'000, 'x') + "\"}";
   for (const auto& [reply, status] : std::vector<std::pair<LoopbackReply, EngineStatus>>{
            {{.status = 500, .body = R"({"enabled":true})"}, EngineStatus::onAir},
            {{.status = 404, .body = "not found"}, EngineStatus::offline},
+           {{.status = 302, .body = "", .headers = {{"Location", elsewhere.url("/api/status")}}},
+            EngineStatus::offline},
+           {{.body = padded}, EngineStatus::offline},
            {{.body = R"({"enabled":true})", .delaySeconds = 4}, EngineStatus::offline}}) {
     engine.on("GET", "/api/status", reply);
     EXPECT_EQ(pollOnce(test, engine.port()), status) << reply.body;

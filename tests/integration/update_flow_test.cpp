@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/platform/modal_scope.h"
 #include "app/update/helper_script.h"
 #include "app/update/product_site.h"
 #include "app/update/update_feed.h"
@@ -33,6 +34,9 @@ struct UpdateFlow : ControllerTest {
   UpdateFlow() {
     launchSettled();
     http.on("/Kestrova-1.1.0.dmg", "image bytes");
+    platform.sandbox.write("Apps/Kestrova.app/Contents/Info.plist", "");
+    platform.host.bundle = platform.sandbox.path("Apps/Kestrova.app");
+    platform.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";  // where the agent may run it all the same
   }
   // The feed's body decides, whatever the status it comes with.
   void publish(const std::string& version, const std::string& notes = "", long status = 200) {
@@ -54,10 +58,22 @@ struct UpdateFlow : ControllerTest {
     runner.answer("/usr/bin/shasum -a 256 " + image, ShellResult{0, digest + "  " + image + "\n"});
     runner.answer("/usr/sbin/spctl -a -t open --context context:primary-signature -v " + image,
                   ShellResult{0, image + ": accepted\nsource=Notarized Developer ID\n"});
+    // The bundle inside, where the checks find it once the (scripted) attach has succeeded.
+    const auto mount = Updater::updatesDir() + "/mount";
+    runner.answer("/usr/bin/hdiutil attach -nobrowse -readonly -mountpoint " + mount + " " + image,
+                  kOk);
+    writeFile(
+        mount + "/Kestrova.app/Contents/Info.plist",
+        "<plist><dict><key>CFBundleShortVersionString</key><string>1.1.0</string></dict></plist>");
     publish("1.1.0");
     platform.ui.answers.push_back(answerWith(kAlertFirstButton));
     check(false);
     ASSERT_TRUE(downloads() == 1 && item().appearsDisabled);
+  }
+  // The download arrives; its checks run on a thread of their own and their verdict comes back.
+  void finishDownload() {
+    http.finishDownload(platform.sandbox.path("download"));
+    ASSERT_TRUE(platform.loop.runUntil([&] { return !item().appearsDisabled; }));
   }
 };
 
@@ -113,9 +129,43 @@ TEST_F(UpdateFlow, AFailedVerificationGreysTheItemOnlyWhileItRuns) {
   delegate->offerUpdate(
       Updater::Release{"1.1.0", "https://feed.example/Kestrova-1.1.0.dmg", kDigest, "", 0, false});
   EXPECT_EQ(feeds() + downloads(), 2u);
-  http.finishDownload(platform.sandbox.path("download"));
+  // A large image on a slow line: only a minute without data fails it, not its length.
+  const HttpRequest& download = http.sent.at(2);
+  EXPECT_EQ(std::tuple(download.idleSeconds, download.timeoutSeconds), std::tuple(60.0, 604'800.0));
+  finishDownload();
   EXPECT_FALSE(item().appearsDisabled);
   EXPECT_EQ(alerts().back().message, "Update not installed");  // the reason is the verifier's
+  EXPECT_TRUE(runner.count(kBootout) == 0 && platform.host.spawned().empty());
+}
+
+// The helper waits for the app to quit: an alert left open must not hold the quit, or nothing
+// would broadcast until someone came to close it.
+TEST_F(UpdateFlow, AnUpdateFinishingUnderAnOpenAlertQuitsAtOnce) {
+  acceptOfferAndDownload();
+  const ModalScope alertLeftOpen(platform.loop);
+  finishDownload();
+  platform.loop.advance(4 * 3600);
+  EXPECT_TRUE(platform.ui.terminated);
+}
+
+// Run from a plain folder (a bare executable), the copy is not replaced: neither by the app, which
+// keeps broadcasting, nor by the helper, which would move that folder aside and delete it.
+TEST_F(UpdateFlow, OnlyABundleIsEverReplaced) {
+  const std::string dir = platform.sandbox.path("Tools"), dmg = platform.sandbox.path("K.dmg");
+  platform.sandbox.write("Tools/kestrova", "mine");
+  platform.sandbox.write("image/Kestrova.app/Contents/Info.plist", "");
+  const Tools tools = standinTools();
+  const std::vector<std::string> create{"create", "-srcfolder", platform.sandbox.path("image"),
+                                        dmg};
+  ASSERT_EQ(platform.realRunner.run(tools.hdiutil, create, 0).status, 0);
+  const auto helper = platform.realRunner.run(
+      "/bin/bash", {"-c", Updater::helperScript(tools), "-", "999999", dir, dmg, dir + ".log"}, 0);
+  EXPECT_TRUE(helper.status == 1 && platform.sandbox.read("Tools/kestrova") == "mine");
+  platform.host.bundle = dir;
+  acceptOfferAndDownload();
+  finishDownload();
+  EXPECT_TRUE(alerts().back().informative.starts_with(
+      "Kestrova is not running from an application bundle, so it cannot replace itself."));
   EXPECT_TRUE(runner.count(kBootout) == 0 && platform.host.spawned().empty());
 }
 
@@ -137,7 +187,7 @@ TEST(UpdateHelperFailure, BringsTheEngineBackAndKeepsTheAppRunning) {
       f.platform.sandbox.write("Library/Application Support/Kestrova/updates/swap.sh/x", "x");
     }
     f.acceptOfferAndDownload();
-    f.http.finishDownload(f.platform.sandbox.path("download"));
+    f.finishDownload();
     EXPECT_EQ(f.alerts().back().informative,
               helperWritten ? "Could not start the update helper: No such file or directory"
                             : "Could not write the update helper: Is a directory");

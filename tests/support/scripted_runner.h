@@ -47,6 +47,12 @@ class ScriptedRunner final : public CommandRunner {
 
   ShellResult run(const std::string& path, const std::vector<std::string>& arguments,
                   double timeout) override;
+  // Scripted like run: the canned output is standard output.
+  ToolOutput runLimited(const std::string& path, const std::vector<std::string>& arguments,
+                        double limitSeconds) override {
+    auto result = run(path, arguments, limitSeconds);
+    return {result.status, std::move(result.output), "", false};
+  }
 
  private:
   mutable std::mutex mutex_;

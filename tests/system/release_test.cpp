@@ -90,7 +90,7 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
       env.loop.runUntil([&] { return !env.host.spawned().empty(); }, std::chrono::seconds(60));
   (void)running.stop(SIGKILL);
   ASSERT_TRUE(spawned) << env.ui.alerts.back().informative;
-  env.loop.advance(Updater::kTerminateDelay);
+  env.loop.runUntilIdle();
   EXPECT_TRUE(env.ui.terminated);
 
   // The reopened program: the new version, its agent loaded again, the engine on air.

@@ -28,6 +28,8 @@ TEST(DeriveStatus, FollowsTheFlagRules) {
       {R"({"enabled": 1})", S::onAir},
       {R"({"enabled": 0.5})", S::idle},
       {R"({"enabled": true, "playing": "no"})", S::onAir},
+      {"{\"enabled\": true, \"now\": \"caf\xE9.mp4\"}", S::onAir},  // not UTF-8: state kept
+      {R"({"enabled": true, "now": "\udc80.mp4"})", S::onAir},      // an unpaired surrogate
   };
   for (const auto& [body, status] : cases) {
     EXPECT_EQ(label(deriveStatus(body).status), label(status)) << body;
@@ -35,6 +37,12 @@ TEST(DeriveStatus, FollowsTheFlagRules) {
   // The text under the state line, whatever the state; only a string counts.
   EXPECT_EQ(deriveStatus(R"({"now": "Caf\u00e9 \u2014 1"})").now, "Caf\u00e9 \u2014 1");
   EXPECT_EQ(deriveStatus(R"({"enabled": true, "now": 42})").now, "");
+  // Unreadable text is no text; what is shown is one line, without terminal escapes, and short.
+  EXPECT_EQ(deriveStatus("{\"now\": \"caf\xE9\"}").now, "");
+  EXPECT_EQ(deriveStatus(R"({"now": "A\ud83c\udfb5\u001b[2J\n\u0085B"})").now,
+            "A\U0001F3B5 [2J  B");
+  EXPECT_EQ(deriveStatus("{\"now\": \"" + std::string(300, 'x') + "\"}").now,
+            std::string(200, 'x'));
 }
 
 }  // namespace

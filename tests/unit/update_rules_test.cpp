@@ -45,16 +45,19 @@ TEST(UrlSyntax, AcceptsAbsoluteURLsOnly) {
   }
 }
 
-TEST(TeamIdentifier, IsReadFromTheFirstLineThatStartsWithIt) {
-  for (const auto& [status, output, team] :
+// Only standard error counts, and only one plain line: a path printed before it (an image named
+// after a hostile version) must not pass for the team.
+TEST(TeamIdentifier, IsReadFromTheOneLineOnStandardErrorThatStartsWithIt) {
+  for (const auto& [status, err, team] :
        {std::tuple<int, std::string, std::optional<std::string>>{
-            0, "Identifier=x\nTeamIdentifier=FIRST\nTeamIdentifier=SECOND", "FIRST"},
+            0, "Identifier=x\nTeamIdentifier=FIRST\nTeamIdentifier=SECOND", std::nullopt},
+        {0, "Executable=/u/Kestrova-9.\nTeamIdentifier=GOODTEAM1\nTeamIdentifier=EVIL", {}},
         {0, "TeamIdentifier=not set\n", std::nullopt},
-        {0, "  TeamIdentifier=INDENTED\n", std::nullopt},
-        {0, "TeamIdentifier= padded TeamIdentifier=\n", " padded "},  // untrimmed, every key gone
+        {0, "TeamIdentifier= padded \n", std::nullopt},
         {1, "warning\nTeamIdentifier=ZZ99\n", "ZZ99"}}) {  // a failure naming a team is read
-    EXPECT_EQ(teamIDFromCodesign(ShellResult{status, output}), team) << output;
+    EXPECT_EQ(teamIDFromCodesign(ToolOutput{status, "", err}), team) << err;
   }
+  EXPECT_EQ(teamIDFromCodesign(ToolOutput{0, "TeamIdentifier=OUT\n", ""}), std::nullopt);
 }
 
 // Characters, not bytes: a two-byte letter counts once and is never split.
@@ -67,7 +70,8 @@ TEST(GatekeeperDetail, KeepsTheFirst120CharactersOfTheTrimmedOutput) {
 }
 
 constexpr const char* kMinimal =
-    R"({"version": "1.2.0", "url": "https://h/K.dmg", "sha256": "Ab ", "published": -1e9})";
+    R"({"version": "1.2.0", "url": "https://h/K.dmg", "published": -1e9, "sha256":)"
+    R"("5E884898DA28047151D0E56F8DC6292773603D0D6AABBDD62A11EF721D1542D8"})";
 
 // The minimal feed with one key replaced by `json`, or removed when `json` is empty.
 std::optional<Release> withKey(const std::string& key, const std::string& json) {
@@ -76,26 +80,35 @@ std::optional<Release> withKey(const std::string& key, const std::string& json) 
   return parseRelease(feed.dump());
 }
 
-// The digest is lower-cased but not trimmed, the version kept as published, and only true or the
+// The digest is lower-cased, the version kept as published, and only true or the
 // number 1 (as some publishing tools write booleans) marks a release critical.
 TEST(ReleaseFeed, CarriesTheFieldsAsPublishedWithDefaults) {
   const auto minimal = parseRelease(kMinimal);
   ASSERT_TRUE(minimal);
   EXPECT_EQ(std::tie(minimal->url, minimal->sha256, minimal->notes, minimal->published,
                      minimal->critical),
-            std::make_tuple("https://h/K.dmg", "ab ", "", -1e9, false));
-  EXPECT_EQ(withKey("version", R"(" 2.0 ")").value().version, " 2.0 ");
+            std::make_tuple("https://h/K.dmg",
+                            "5e884898da28047151d0e56f8dc6292773603d0d6aabbdd62a11ef721d1542d8", "",
+                            -1e9, false));
+  EXPECT_EQ(withKey("version", R"("2.0-beta_1+b.7")").value().version, "2.0-beta_1+b.7");
   EXPECT_EQ(withKey("notes", "42").value().notes, "");
   for (const auto& [json, critical] : {std::pair{"1", true}, {"2", false}, {R"("true")", false}}) {
     EXPECT_EQ(withKey("critical", json).value().critical, critical) << json;
   }
 }
 
+// The version names a file and reaches the tools that check it; the digest is compared with
+// theirs: only plain text of each passes.
 TEST(ReleaseFeed, AMissingOrMistypedRequiredKeyOrANonObjectMeansNoFeed) {
   const std::pair<const char*, std::vector<const char*>> cases[] = {
-      {"version", {"", "120"}},
+      {"version",
+       {"", "120", R"("")", R"("9.\nTeamIdentifier=GOODTEAM1\n")", R"("1/2")", R"("1\\2")",
+        R"(" 2.0 ")", R"("1.\u001b[2J")"}},
       {"url", {"", "7", R"("downloads/k.dmg")"}},
-      {"sha256", {"", "[]"}},
+      {"sha256",
+       {"", "[]", R"("ab")",
+        R"("\\5e884898da28047151d0e56f8dc6292773603d0d6aabbdd62a11ef721d1542d8")",
+        R"("5e884898da28047151d0e56f8dc6292773603d0d6aabbdd62a11ef721d1542dg")"}},
       {"published", {"", R"("2026-12-06T10:00:00Z")", "true"}}};
   for (const auto& [key, values] : cases) {
     for (const char* json : values) EXPECT_FALSE(withKey(key, json)) << key << json;
@@ -103,6 +116,8 @@ TEST(ReleaseFeed, AMissingOrMistypedRequiredKeyOrANonObjectMeansNoFeed) {
   for (const char* body : {"", "[]", "<html>502 Bad Gateway</html>", "{\"version\": \"1\xff\"}"}) {
     EXPECT_FALSE(parseRelease(body)) << body;
   }
+  EXPECT_FALSE(withKey("notes", std::string(33, '[') + std::string(33, ']'))) << "too deep";
+  EXPECT_TRUE(withKey("notes", std::string(31, '[') + std::string(31, ']')));
 }
 
 }  // namespace

@@ -53,7 +53,19 @@
 @end
 
 @interface NSURLSessionTask : NSObject <NSCopying>
+@property(copy) NSString* taskDescription;
+@property(readonly) int64_t countOfBytesReceived;
 - (void)resume;
+- (void)cancel;
+@end
+
+@protocol NSURLSessionTaskDelegate <NSURLSessionDelegate>
+@optional
+- (void)URLSession:(NSURLSession*)session
+                          task:(NSURLSessionTask*)task
+    willPerformHTTPRedirection:(NSHTTPURLResponse*)response
+                    newRequest:(NSURLRequest*)request
+             completionHandler:(void (^)(NSURLRequest*))completionHandler;
 @end
 
 @interface NSURLSessionDataTask : NSURLSessionTask
