@@ -6,19 +6,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
-#include <type_traits>
 
 #include "tests/integration/inkslab_fixture.h"
+#include "tools/inkslab/cf_owned.h"
 
 namespace kestrova::testing {
 namespace {
 
-struct CFReleaser {
-  void operator()(CFTypeRef object) const { CFRelease(object); }
-};
-template <typename Ref>
-using CFOwned = std::unique_ptr<std::remove_pointer_t<Ref>, CFReleaser>;
+using inkslab::CFOwned;
 
 CFOwned<CGColorSpaceRef> space(CFStringRef name) {
   return CFOwned<CGColorSpaceRef>(CGColorSpaceCreateWithName(name));

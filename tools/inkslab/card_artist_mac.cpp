@@ -12,20 +12,13 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "tools/inkslab/card_program.h"
+#include "tools/inkslab/cf_owned.h"
 
 namespace kestrova::inkslab {
 namespace {
-
-struct CFReleaser {
-  void operator()(CFTypeRef object) const { CFRelease(object); }
-};
-// Owns one Core Foundation reference (CoreGraphics, CoreText and ImageIO objects are ones too).
-template <typename Ref>
-using CFOwned = std::unique_ptr<std::remove_pointer_t<Ref>, CFReleaser>;
 
 constexpr int kBitsPerChannel = 8;
 
