@@ -133,6 +133,17 @@ std::optional<int> parseHead(const std::string& head, Request& request, std::siz
   return length > kBodyLimit ? std::optional(413) : std::nullopt;
 }
 
+// Blocks SIGPIPE on this thread and the threads it starts, so that a peer gone before its reply
+// fails the send rather than ending a process that has not ignored the signal; the mask it
+// replaced.
+sigset_t blockBrokenPipe() {
+  sigset_t brokenPipe, previous;
+  sigemptyset(&brokenPipe);
+  sigaddset(&brokenPipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &brokenPipe, &previous);
+  return previous;
+}
+
 }  // namespace
 
 LoopbackHttp::LoopbackHttp(Handler handler) : handler_(std::move(handler)) {}
@@ -165,12 +176,7 @@ int LoopbackHttp::port() const {
 }
 
 void LoopbackHttp::serve() {
-  // The connections' threads take this mask: a peer gone before its reply fails the send instead
-  // of ending a process that has not ignored SIGPIPE.
-  sigset_t brokenPipe;
-  sigemptyset(&brokenPipe);
-  sigaddset(&brokenPipe, SIGPIPE);
-  pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
+  const sigset_t previous = blockBrokenPipe();
   pollfd waits[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
   while (true) {
     if (::poll(waits, 2, -1) < 0) {
@@ -198,6 +204,7 @@ void LoopbackHttp::serve() {
   }
   std::unique_lock lock(mutex_);
   allEnded_.wait(lock, [this] { return open_ == 0; });
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 void LoopbackHttp::ended() {
