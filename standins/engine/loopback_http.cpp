@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -51,11 +53,17 @@ const char* reason(int status) {
   }
 }
 
+std::string headerLines(const Headers& headers) {
+  std::string lines;
+  for (const auto& [name, value] : headers) lines += "\r\n" + name + ": " + value;
+  return lines;
+}
+
 void sendReply(int connection, const Reply& reply) {
   sendAll(connection, "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
-                          "\r\nContent-Type: " + reply.contentType +
-                          "\r\nContent-Length: " + std::to_string(reply.body.size()) +
-                          "\r\nConnection: close\r\n\r\n" + reply.body);
+                          "\r\nContent-Type: " + reply.contentType + "\r\nContent-Length: " +
+                          std::to_string(reply.body.size()) + "\r\nConnection: close" +
+                          headerLines(reply.headers) + "\r\n\r\n" + reply.body);
 }
 
 // Reads until `bytes` holds at least `size` bytes; false when the peer ends or stalls first.
@@ -76,14 +84,30 @@ std::string lowered(std::string text) {
   return text;
 }
 
-// The value of a header in the head (names compared without case), absent when missing.
-std::optional<std::string> header(const std::string& head, const std::string& name) {
-  const std::string lower = lowered(head);
-  const auto at = lower.find("\r\n" + name + ":");
-  if (at == std::string::npos) return std::nullopt;
-  const auto start = head.find_first_not_of(" \t", at + name.size() + 3);
-  const auto end = head.find("\r\n", at + 2);
-  return start < end ? head.substr(start, end - start) : std::string();
+// Every "name: value" line after the request line, the value without the blanks around it.
+Headers parseHeaders(const std::string& head) {
+  Headers headers;
+  for (auto start = head.find("\r\n") + 2; start < head.size();) {
+    const auto end = head.find("\r\n", start);
+    const std::string line = head.substr(start, end - start);
+    const auto colon = line.find(':');
+    const auto first = line.find_first_not_of(" \t", colon + 1);
+    if (colon != std::string::npos) {
+      headers.emplace_back(line.substr(0, colon),
+                           first == std::string::npos
+                               ? std::string()
+                               : line.substr(first, line.find_last_not_of(" \t") + 1 - first));
+    }
+    start = end + 2;
+  }
+  return headers;
+}
+
+// The value of a header (names compared without case), absent when missing.
+std::optional<std::string> header(const Headers& headers, const std::string& name) {
+  const auto found = std::find_if(headers.begin(), headers.end(),
+                                  [&](const auto& h) { return lowered(h.first) == name; });
+  return found == headers.end() ? std::nullopt : std::optional(found->second);
 }
 
 // The request line and the body's length; the status to refuse with otherwise.
@@ -92,19 +116,32 @@ std::optional<int> parseHead(const std::string& head, Request& request, std::siz
   const auto space = head.find(' ');
   const auto secondSpace = head.find(' ', space + 1);
   if (space == std::string::npos || secondSpace == std::string::npos || secondSpace > lineEnd ||
-      head.compare(secondSpace + 1, 7, "HTTP/1.") != 0 || header(head, "transfer-encoding")) {
+      head.compare(secondSpace + 1, 7, "HTTP/1.") != 0) {
     return 400;
   }
+  request.headers = parseHeaders(head);
+  if (header(request.headers, "transfer-encoding")) return 400;
   request.method = head.substr(0, space);
   const std::string target = head.substr(space + 1, secondSpace - space - 1);
   request.path = target.substr(0, target.find('?'));
-  const std::string declared = header(head, "content-length").value_or("0");
+  const std::string declared = header(request.headers, "content-length").value_or("0");
   if (declared.empty() || declared.size() > 9 ||
       !std::all_of(declared.begin(), declared.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return 400;
   }
   length = std::stoul(declared);
   return length > kBodyLimit ? std::optional(413) : std::nullopt;
+}
+
+// Blocks SIGPIPE on this thread and the threads it starts, so that a peer gone before its reply
+// fails the send rather than ending a process that has not ignored the signal; the mask it
+// replaced.
+sigset_t blockBrokenPipe() {
+  sigset_t brokenPipe, previous;
+  sigemptyset(&brokenPipe);
+  sigaddset(&brokenPipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &brokenPipe, &previous);
+  return previous;
 }
 
 }  // namespace
@@ -131,7 +168,15 @@ bool LoopbackHttp::bind(int port) {
          ::listen(listener_, 64) == 0;
 }
 
+int LoopbackHttp::port() const {
+  sockaddr_in address{};
+  socklen_t size = sizeof address;
+  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+  return ntohs(address.sin_port);
+}
+
 void LoopbackHttp::serve() {
+  const sigset_t previous = blockBrokenPipe();
   pollfd waits[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
   while (true) {
     if (::poll(waits, 2, -1) < 0) {
@@ -159,6 +204,7 @@ void LoopbackHttp::serve() {
   }
   std::unique_lock lock(mutex_);
   allEnded_.wait(lock, [this] { return open_ == 0; });
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 void LoopbackHttp::ended() {

@@ -7,19 +7,25 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kestrova::engine {
+
+using Headers = std::vector<std::pair<std::string, std::string>>;
 
 struct Request {
   std::string method;
   std::string path;  // without the query
   std::string body;
+  Headers headers = {};  // as sent, in order
 };
 
 struct Reply {
   int status = 200;
   std::string contentType = "application/json";
   std::string body = {};
+  Headers headers = {};  // besides the type, length and connection, e.g. a Location
 };
 
 class LoopbackHttp {
@@ -31,8 +37,9 @@ class LoopbackHttp {
   LoopbackHttp(const LoopbackHttp&) = delete;
   LoopbackHttp& operator=(const LoopbackHttp&) = delete;
 
-  // Listens on 127.0.0.1:port; false when the port cannot be had.
+  // Listens on 127.0.0.1:port (0: a free one); false when the port cannot be had.
   [[nodiscard]] bool bind(int port);
+  [[nodiscard]] int port() const;
   // Answers connections until stop() is called from another thread; returns once every
   // connection it took has been answered or dropped.
   void serve();

@@ -74,8 +74,6 @@ inline AlertSpec ok(const std::string& message, const std::string& informative) 
   return AlertSpec{message, informative, {"OK"}, std::nullopt};
 }
 inline constexpr int kSecondButton = kAlertFirstButton + 1;
-inline const std::string kAgentFile = "Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
-inline const std::string kConfigFile = "Library/Application Support/Kestrova/config.json";
 
 // Public, so that table rows can drive fresh controllers of their own.
 class ControllerTest : public ::testing::Test {

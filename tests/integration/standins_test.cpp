@@ -75,8 +75,7 @@ TEST(Standins, SecurityAnswers44And45AndUpdatesWithUAndTheEngineStoresItsPasswor
 
   // The engine keeps a password it finds and makes one only where there is none.
   const std::string log = "Library/Application Support/Kestrova/logs/stream.log";
-  test.sandbox.write("Library/Application Support/Kestrova/config.json",
-                     R"({"port": )" + std::to_string(freePort()) + "}");
+  test.sandbox.write(kConfigFile, R"({"port": )" + std::to_string(freePort()) + "}");
   for (const bool keep : {true, false}) {
     if (!keep) (void)security("delete-generic-password", {});
     std::filesystem::remove(test.sandbox.path(log));

@@ -15,8 +15,7 @@ namespace {
 
 // One request to `port`, run to its result, which must wait for the main loop and come once.
 EngineStatus pollOnce(TestPlatform& test, int port) {
-  test.sandbox.write("Library/Application Support/Kestrova/config.json",
-                     "{\"port\": " + std::to_string(port) + "}");
+  test.sandbox.write(kConfigFile, "{\"port\": " + std::to_string(port) + "}");
   std::vector<StatusReport> results;
   requestStatus([&, mainThread = std::this_thread::get_id()](StatusReport report) {
     EXPECT_EQ(std::this_thread::get_id(), mainThread);

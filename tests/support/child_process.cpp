@@ -45,9 +45,7 @@ void redirect(const std::string& path, int descriptor) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(ChildSpec child) { start(child, {}); }
-
-ChildProcess::ChildProcess(const std::function<void()>& body) { start(ChildSpec{}, body); }
+ChildProcess::ChildProcess(ChildSpec child) { start(child); }
 
 ChildProcess::~ChildProcess() {
   if (pid_ > 0 && !status_) {
@@ -56,7 +54,7 @@ ChildProcess::~ChildProcess() {
   }
 }
 
-void ChildProcess::start(const ChildSpec& child, const std::function<void()>& body) {
+void ChildProcess::start(const ChildSpec& child) {
   group_ = child.ownGroup;
   // Everything the child needs is prepared here: between fork and exec it only calls the system.
   std::vector<std::string> argv = child.argv;
@@ -69,11 +67,6 @@ void ChildProcess::start(const ChildSpec& child, const std::function<void()>& bo
     return;
   }
   if (pid_ == 0) {
-    if (body) {
-      ::close(failure[1]);
-      body();
-      ::_exit(0);
-    }
     if (child.ownGroup) ::setsid();
     redirect(child.stdoutPath, STDOUT_FILENO);
     redirect(child.stderrPath, STDERR_FILENO);

@@ -1,4 +1,4 @@
-// A program (or a forked function) run by a test as its own child: killed and reaped when the
+// A program run by a test as its own child: killed and reaped when the
 // object goes, so no test leaves a process behind, whatever assertion ended it.
 //
 //   ChildProcess server({.argv = {"/usr/bin/python3", script}, .env = {"SEED=7"}});
@@ -9,7 +9,6 @@
 #include <sys/types.h>
 
 #include <csignal>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,8 +29,6 @@ struct ChildSpec {
 class ChildProcess {
  public:
   explicit ChildProcess(ChildSpec child);
-  // Forks and runs `body` in the child, which then exits with status 0.
-  explicit ChildProcess(const std::function<void()>& body);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -49,7 +46,7 @@ class ChildProcess {
   std::optional<int> stop(int number = SIGTERM, double limitSeconds = 30);
 
  private:
-  void start(const ChildSpec& child, const std::function<void()>& body);
+  void start(const ChildSpec& child);
   bool reap(bool block);
 
   pid_t pid_ = -1;

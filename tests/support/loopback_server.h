@@ -10,33 +10,22 @@
 //   send a request to server.url("/api/status") (port: server.port());
 //   server.requests() lists what arrived (method, path, headers, body), in arrival order.
 // A request with no handler gets 404 and the body "not found". Handlers run on the server's own
-// threads; a delayed reply is cut short when the server is destroyed, so the destructor never waits
-// out a delay.
+// threads (the engine's HTTP server, one request a connection); a delayed reply is cut short when
+// the server is destroyed, so the destructor never waits out a delay.
 #pragma once
 
-#include <condition_variable>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
-namespace httplib {
-class Server;
-}
+#include "standins/engine/loopback_http.h"
 
 namespace kestrova::testing {
 
-struct RecordedRequest {
-  std::string method;
-  std::string path;  // without the query
-  std::vector<std::pair<std::string, std::string>> headers;
-  std::string body;
-};
+using RecordedRequest = engine::Request;
 
 struct LoopbackReply {
   int status = 200;
@@ -55,12 +44,11 @@ class LoopbackServer {
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-  [[nodiscard]] int port() const { return port_; }
+  [[nodiscard]] int port() const { return http_->port(); }
   // "http://127.0.0.1:<port>" + path.
   [[nodiscard]] std::string url(const std::string& path) const;
 
-  // Sets (or replaces) the answer for a method ("GET", "POST", "PUT", "DELETE", "HEAD") and an
-  // exact path.
+  // Sets (or replaces) the answer for a method ("GET", "POST", ...) and an exact path.
   void on(const std::string& method, const std::string& path, LoopbackReply reply);
   void on(const std::string& method, const std::string& path, Handler handler);
 
@@ -69,9 +57,8 @@ class LoopbackServer {
  private:
   struct Routes;
   std::unique_ptr<Routes> routes_;
-  std::unique_ptr<httplib::Server> server_;
+  std::unique_ptr<engine::LoopbackHttp> http_;
   std::thread thread_;
-  int port_ = 0;
 };
 
 // "http://127.0.0.1:<port>" + path at a port where nothing listens: connecting is refused.

@@ -1,24 +1,15 @@
 #include "tests/support/real_processes.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
+
+#include "standins/engine/loopback_http.h"
 
 namespace kestrova::testing {
 
 int freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  auto* generic = reinterpret_cast<sockaddr*>(&address);
-  const bool bound = ::bind(fd, generic, length) == 0 && ::getsockname(fd, generic, &length) == 0;
-  ::close(fd);
-  return bound ? ntohs(address.sin_port) : 0;
+  engine::LoopbackHttp probe({});
+  return probe.bind(0) ? probe.port() : 0;  // released as the probe goes
 }
 
 bool eventually(const std::function<bool()>& condition, double limitSeconds) {

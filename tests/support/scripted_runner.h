@@ -22,11 +22,6 @@ class ScriptedRunner final : public CommandRunner {
   void answer(const std::string& commandLine, const ShellResult& result) {
     answer(commandLine, std::vector<ShellResult>{result});
   }
-  // The same result `count` times, for building sequences.
-  [[nodiscard]] static std::vector<ShellResult> times(std::size_t count,
-                                                      const ShellResult& result) {
-    return std::vector<ShellResult>(count, result);
-  }
 
   // Every call, in order, as command lines.
   [[nodiscard]] std::vector<std::string> calls() const {

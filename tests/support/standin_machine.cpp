@@ -26,8 +26,7 @@ StandinMachine::StandinMachine() {
   env.host.realSleeps = true;
   env.host.uid = ::getuid();
   env.host.env["KESTROVA_ALLOW_ANYWHERE"] = "1";
-  env.sandbox.write("Library/Application Support/Kestrova/config.json",
-                    "{\"port\": " + std::to_string(port) + "}");
+  env.sandbox.write(kConfigFile, "{\"port\": " + std::to_string(port) + "}");
   useCopy(placeCopy("Apps"));
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "app/platform/curl_http.h"
 #include "app/platform/platform.h"
@@ -17,6 +18,10 @@ namespace kestrova::testing {
 // The stand-in programs the build made (launchctl, security, spctl ...: inside the Linux bundle,
 // beside the Mac one, which ships none), for tests that drive them instead of the Mac's tools.
 [[nodiscard]] Tools standinTools();
+
+// Where the app keeps the agent's file and the engine's configuration, below the home.
+inline const std::string kAgentFile = "Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
+inline const std::string kConfigFile = "Library/Application Support/Kestrova/config.json";
 
 class TestPlatform {
  public:

@@ -12,8 +12,6 @@
 namespace kestrova::testing {
 namespace {
 
-const std::string kAgentFile = "Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
-
 class AgentSystemTest : public ::testing::Test, protected StandinMachine {
  protected:
   // Waits until an engine other than `old` answers, run from this copy; its pid.

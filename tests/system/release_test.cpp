@@ -55,11 +55,10 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
   env.host.info = {{"CFBundleShortVersionString", KESTROVA_VERSION}};
   LoopbackServer server;
   writeFile(env.sandbox.path("Movies/morning.mp4"), "not really a video");
-  env.sandbox.write("Library/Application Support/Kestrova/config.json",
-                    json{{"port", port},
-                         {"media_folder", env.sandbox.path("Movies")},
-                         {"update_feed", server.url("/appcast.json")}}
-                        .dump());
+  env.sandbox.write(kConfigFile, json{{"port", port},
+                                      {"media_folder", env.sandbox.path("Movies")},
+                                      {"update_feed", server.url("/appcast.json")}}
+                                     .dump());
   ASSERT_EQ(Agent::install(), std::nullopt);
 
   // The built version with its last part one higher.

@@ -21,7 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kAgentFile = "Library/LaunchAgents/com.talmiro.kestrova.engine.plist";
 const ShellResult kIoError{5, "Bootstrap failed: 5: Input/output error\n"};
 const std::string kNoStart = "The background service would not start.";
 
@@ -126,7 +125,7 @@ TEST_F(AgentTest, LoadAttemptsAndTheirWaits) {
   placeBundle(true, true);
   const ShellResult &no = kUnknownService, &yes = kOk;
   const std::string p20(20, 'p');
-  auto shownTwentyTimes = ScriptedRunner::times(20, yes);  // then gone for good
+  std::vector<ShellResult> shownTwentyTimes(20, yes);  // then gone for good
   shownTwentyTimes.push_back(no);
   const struct {
     std::vector<ShellResult> prints, bootstraps;

@@ -48,7 +48,7 @@ TEST_F(DashboardWindowTest, ARetryReloadsTheRootAtTheCurrentPort) {
   dashboard->show();  // a later show only brings the window forward
   EXPECT_EQ(platform.ui.activations, 2);
   window().delegate.didFailProvisionalLoad();
-  platform.sandbox.write("Library/Application Support/Kestrova/config.json", R"({"port": 9000})");
+  platform.sandbox.write(kConfigFile, R"({"port": 9000})");
   platform.loop.advance(1);  // the failed-loads test times the retry
   EXPECT_EQ(window().loads,
             (std::vector<std::string>{"http://127.0.0.1:8787/", "http://127.0.0.1:9000/"}));

@@ -33,7 +33,7 @@ TEST(Port, AcceptsOnlyWholeNumbersInRangeAndFallsBackOtherwise) {
   };
   for (const auto& [config, port] : cases) {
     TestPlatform test;
-    if (config) test.sandbox.write("Library/Application Support/Kestrova/config.json", *config);
+    if (config) test.sandbox.write(kConfigFile, *config);
     EXPECT_EQ(Paths::engineURL("/api/status"),
               "http://127.0.0.1:" + std::to_string(port) + "/api/status")
         << config.value_or("no file");

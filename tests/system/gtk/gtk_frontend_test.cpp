@@ -133,14 +133,10 @@ TEST_F(GtkFrontend, QuitsCleanlyWhateverIsPendingOrShown) {
   engine.on("GET", "/appcast.json", LoopbackReply{.body = "{}", .delaySeconds = 300});
   // The agent's engine settles its own configuration as it starts: ours goes in after.
   ASSERT_TRUE(eventually([&] { return engineAnswers(); }));
-  env.sandbox.write("Library/Application Support/Kestrova/config.json",
-                    R"({"port": )" + std::to_string(engine.port()) + R"(, "update_feed": ")" +
-                        engine.url("/appcast.json") + "\"}");
-  const auto reached = [&](const std::string& path) {
-    // A limit fit for the sanitizer build, where the program is several times slower.
-    return eventually(
-        [&] { return std::ranges::count(engine.requests(), path, &RecordedRequest::path) > 0; },
-        30);
+  env.sandbox.write(kConfigFile, R"({"port": )" + std::to_string(engine.port()) +
+                                     R"(, "update_feed": ")" + engine.url("/appcast.json") + "\"}");
+  const auto arrived = [&](const std::string& path) {
+    return std::ranges::count(engine.requests(), path, &RecordedRequest::path) > 0;
   };
   const auto dialogUp = [&] {
     return !stateOnce([](const json& s) { return !s["alerts"].empty(); })["alerts"].empty();
@@ -148,20 +144,20 @@ TEST_F(GtkFrontend, QuitsCleanlyWhateverIsPendingOrShown) {
   std::optional<ChildProcess> asking;
   const std::vector<std::pair<const char*, std::function<bool()>>> cases = {
       {"a feed check pending",
-       [&] { return activate("checkForUpdates") && reached("/appcast.json"); }},
+       // A limit fit for the sanitizer build, where the program is several times slower.
+       [&] {
+         return activate("checkForUpdates") &&
+                eventually([&] { return arrived("/appcast.json"); }, 30);
+       }},
       {"a media-folder request pending",
        [&] {
          auto choose = actionCall("x-choose-folder");
          choose[choose.size() - 2] = "[<'" + env.sandbox.path("") + "'>]";
          // The chooser may be registered a moment before it is shown: answer until it sends.
-         const auto sent = [&] {
-           return std::ranges::count(engine.requests(), "/api/setup/folder",
-                                     &RecordedRequest::path) > 0;
-         };
          return activate("chooseMediaFolder") && dialogUp() &&
                 eventually(
                     [&] {
-                      if (sent()) return true;
+                      if (arrived("/api/setup/folder")) return true;
                       (void)shell(choose[0], {choose.begin() + 1, choose.end()});
                       return false;
                     },
