@@ -109,7 +109,8 @@ TEST(ControllerTexts, EveryAlertTheUserCanMeetAndWhatFollows) {
       [](F& f) { f.runner.answer(kPrint, kOk); });
 }
 
-// A failed setup leaves nothing to wait for; a failed start polls 2 s after its alert closes.
+// A failed setup leaves nothing to wait for; a failed start polls 2 s after its alert closes; a
+// setup that succeeds opens the dashboard and polls 3 s later, once the engine listens.
 TEST_F(ControllerTest, AfterAFailedSetUpNothingIsPendingAndAFailedStartPollsAfterItsAlert) {
   failEveryLoad();
   runner.answer(bootstrapLine, {5, "  \n"});
@@ -121,6 +122,10 @@ TEST_F(ControllerTest, AfterAFailedSetUpNothingIsPendingAndAFailedStartPollsAfte
   delegate->perform("startEngine");
   EXPECT_TRUE(pollsAfter(2.0));
   EXPECT_TRUE(platform.ui.webWindowSpecs.empty());
+  runner.answer(kPrint, {kUnknownService, kOk});
+  runner.answer(bootstrapLine, kOk);
+  delegate->firstRun();
+  EXPECT_TRUE(pollsAfter(3.0) && platform.ui.webWindowSpecs.size() == 1u);
 }
 
 // Each reply rebuilds the menu in full, even when unchanged; an unreadable one is offline. Without
@@ -140,7 +145,7 @@ TEST_F(ControllerTest, StartUpDrawsOfflineThenPollsAtOnceAndEveryFiveSeconds) {
 }
 
 // What each command asks of launchd, and the single follow-up poll it leaves behind. Starting
-// restarts a loaded service (wherever its file points) and installs anything else.
+// restarts a loaded service with its file (wherever that points) and installs anything else.
 TEST(ControllerCommands, EachCommandRunsItsLaunchctlLinesThenPollsOnce) {
   const struct {
     const char* action;
@@ -151,7 +156,7 @@ TEST(ControllerCommands, EachCommandRunsItsLaunchctlLinesThenPollsOnce) {
   } rows[] = {
       {"startEngine", true, {kOk}, 0, 1, 0, 2},
       {"startEngine", true, {kUnknownService, kUnknownService, kOk}, 1, 0, 1, 2},
-      {"startEngine", false, {kUnknownService, kOk}, 1, 0, 1, 2},
+      {"startEngine", false, {kOk, kUnknownService, kOk}, 1, 0, 1, 2},
       {"restartEngine", false, {}, 0, 1, 0, 2},
       {"stopEngine", true, {kUnknownService}, 0, 0, 1, 1},
   };

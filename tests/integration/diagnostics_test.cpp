@@ -3,6 +3,9 @@
 #include "app/support/diagnostics.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "app/engine/shell.h"
 #include "tests/integration/controller_fixture.h"
@@ -24,13 +27,14 @@ TEST_F(DiagnosticsTest,
        TheReportHoldsTheStateConfigAndLogTailReplacesTheLastOneOrIsReportedWhenItCannot) {
   writeAgentFile(enginePath());
   std::string log;
-  for (int i = 1; i <= 450; ++i) log += "line " + std::to_string(i) + "\n";
+  // Lines as long as an engine's: 400 of them fit the report whole.
+  for (int i = 1; i <= 450; ++i) log += "line " + std::to_string(i) + std::string(300, '.') + "\n";
   platform.sandbox.write(kLog, log + "caf\xE9\n");  // an invalid byte costs only itself
   log += "caf\uFFFD\n";
   delegate->diagnostics();  // the controller's state before any poll: offline
   EXPECT_NE(report().find("\nagent installed: true\nstatus: Offline\n"), std::string::npos);
   EXPECT_NE(report().find("--- config"), std::string::npos) << report();
-  EXPECT_TRUE(report().ends_with("log lines ---\n" + log.substr(log.find("line 52\n"))));
+  EXPECT_TRUE(report().ends_with("log lines ---\n" + log.substr(log.find("line 52."))));
   EXPECT_EQ(platform.ui.revealedFiles, std::vector<std::string>{platform.sandbox.path(kReport)});
   EXPECT_EQ(alerts(), std::vector{ok("Diagnostics saved to your Desktop",
                                      "Attach Kestrova-Diagnostics.txt to your message to "
@@ -43,12 +47,20 @@ TEST_F(DiagnosticsTest,
   EXPECT_EQ(report().find("--- config"), std::string::npos) << report();
   EXPECT_NE(complaint.output.find("No such file"), std::string::npos);
   EXPECT_TRUE(report().ends_with("log lines ---\n" + complaint.output)) << report();
-  EXPECT_EQ(entriesIn(platform.sandbox.path("Desktop")), 1u);
+  // A config there but unreadable (a socket, whoever we are) may hold secrets: no log is shown.
+  sockaddr_un config{};
+  config.sun_family = AF_UNIX;
+  (void)platform.sandbox.path(kConfigFile).copy(config.sun_path, sizeof config.sun_path - 1);
+  const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&config), sizeof config), 0);
+  Diagnostics::save(EngineStatus::onAir);
+  ::close(socket);
+  EXPECT_TRUE(report().ends_with(std::string(Diagnostics::kLogWithheld))) << report();
   // Tests run as root, so permissions would not stop the write: a file where the folder goes does.
   std::filesystem::remove_all(platform.sandbox.path("Desktop"));
   platform.sandbox.write("Desktop", "not a folder");
   Diagnostics::save(EngineStatus::onAir);
-  EXPECT_EQ(platform.ui.revealedFiles.size(), 2u) << "a report not written is not revealed";
+  EXPECT_EQ(platform.ui.revealedFiles.size(), 3u) << "a report not written is not revealed";
   EXPECT_EQ(alerts().back(), ok("Could not save the diagnostics report", "Not a directory"));
   EXPECT_EQ(platform.host.logLines(),
             std::vector<std::string>{"Kestrova: diagnostics report not written: Not a directory"});

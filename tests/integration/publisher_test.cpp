@@ -45,6 +45,7 @@ TEST(Publisher, RefusesWhatNoStationWouldOfferOrReadAndLeavesTheEarlierReleaseWh
       {{.version = "9.9.9", .baseURL = "not a url"}, "The base URL not a url/ does not parse"},
       {{.version = "9.9.9", .baseURL = "https://"}, "The base URL https:// names no host."},
       {{.version = "9.9.9", .baseURL = "https://me:pw@example.com/r"}, "carries credentials."},
+      {{.version = "9.9.9", .baseURL = "https://example.com/r?v=1"}, "has a query or fragment."},
       {{.version = "9.9.9", .notesFile = sandbox.path("missing.txt")},
        "missing.txt cannot be read"},
       {{.version = "9.9.9", .notesFile = sandbox.home()}, "is a folder."},

@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <tuple>
 
+#include "tests/support/real_processes.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/system_view.h"
 #include "tests/support/test_platform.h"
@@ -66,8 +68,10 @@ TEST(Shell, ALimitedRunKeepsTheStreamsApartAndEndsAToolPastItsLimit) {
   auto& runner = platform.realRunner;
   EXPECT_EQ(runner.runLimited("/bin/sh", {"-c", "echo out; echo err >&2; exit 3"}, 10),
             (ToolOutput{3, "out\n", "err\n", false}));
-  EXPECT_EQ(runner.runLimited("/bin/sh", {"-c", "echo out; sleep 60 & wait"}, 0.3),
-            (ToolOutput{-1, "out\n", "", true}));
+  const auto late =
+      runner.runLimited("/bin/sh", {"-c", "echo out; sleep 60 & echo $! >&2; wait"}, 0.3);
+  EXPECT_EQ(std::tie(late.status, late.out, late.overran), std::tuple(-1, "out\n", true));
+  EXPECT_TRUE(testing::eventually([&] { return !testing::processRunning(std::stoi(late.err)); }));
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ EngineStatus pollOnce(TestPlatform& test, int port) {
   return results.empty() ? EngineStatus::needsSetup : results[0].status;
 }
 
-// The port is read for every request; the body decides whatever the status; an engine that
-// answers only after four seconds counts as offline (the request gives up at three), and so does
+// The port is read for every request; the body decides whatever the status; an engine answering
+// after one second is heard, after four it is offline (the request gives up at three), and so is
 // whatever redirects elsewhere or sends far more than a status.
 TEST(StatusRequest, EachReplyIsReducedFromItsBodyAloneAndASlowOneIsOffline) {
   TestPlatform test;
@@ -43,6 +43,7 @@ TEST(StatusRequest, EachReplyIsReducedFromItsBodyAloneAndASlowOneIsOffline) {
            {{.status = 302, .body = "", .headers = {{"Location", elsewhere.url("/api/status")}}},
             EngineStatus::offline},
            {{.body = padded}, EngineStatus::offline},
+           {{.body = R"({"enabled":true})", .delaySeconds = 1}, EngineStatus::onAir},
            {{.body = R"({"enabled":true})", .delaySeconds = 4}, EngineStatus::offline}}) {
     engine.on("GET", "/api/status", reply);
     EXPECT_EQ(pollOnce(test, engine.port()), status) << reply.body;

@@ -27,7 +27,7 @@ const std::string kNoStart = "The background service would not start.";
 // Python candidates live in a sandbox of their own, so each case decides which of them exist.
 Tools withPythons(const Sandbox& folder) {
   Tools tools;
-  tools.pythonCandidates = {folder.path("1"), folder.path("2"), folder.path("3")};
+  tools.pythonCandidates = {folder.path("1"), folder.path("2"), folder.path("3"), folder.path("4")};
   return tools;
 }
 
@@ -76,17 +76,16 @@ TEST_F(AgentTest, PropertyListRestartPolicyAndResourcesFallback) {
 // the file writable by its owner only, whatever the umask, or launchd refuses it.
 TEST_F(AgentTest, InstallWritesTheBundledEngineOrElseTheScriptUnderPython) {
   const std::string resources = placeBundle(false, true);
-  // The first present candidate that prints ok: 1 is absent and never run, 2 says something else.
-  makeExecutable(python(2));
-  makeExecutable(python(3));
+  // The first candidate present that prints ok and succeeds: 1 absent, 2 says no, 3 fails.
+  for (const int n : {2, 3, 4}) makeExecutable(python(n));
   runner.answer(probeLine(2), {0, "nope"});
-  runner.answer(probeLine(3), {0, "ok\n"});
+  runner.answer(probeLine(3), {1, "ok\n"});
+  runner.answer(probeLine(4), {0, "ok\n"});
   runner.answer(kPrint, {kUnknownService, kOk, kUnknownService, kOk});
   runner.answer(bootstrapLine(), kOk);
   EXPECT_EQ(Agent::install(), std::nullopt);
-  EXPECT_EQ(env.sandbox.read(kAgentFile), Agent::plist({"/usr/bin/caffeinate", "-is", python(3),
+  EXPECT_EQ(env.sandbox.read(kAgentFile), Agent::plist({"/usr/bin/caffeinate", "-is", python(4),
                                                         resources + "/engine/kestrova.py"}));
-  EXPECT_EQ(runner.countStartingWith(python(1)), 0U);
 
   makeExecutable(resources + "/engine/runtime/kestrova-engine");
   runner.clearCalls();
@@ -94,7 +93,7 @@ TEST_F(AgentTest, InstallWritesTheBundledEngineOrElseTheScriptUnderPython) {
   EXPECT_EQ(Agent::install(), std::nullopt);
   ::umask(previous);
   EXPECT_EQ(fs::status(env.sandbox.path(kAgentFile)).permissions(), fs::perms(0644));
-  EXPECT_EQ(runner.countStartingWith(python(3)), 0U);  // the system test shows the engine chosen
+  EXPECT_EQ(runner.countStartingWith(python(4)), 0U);  // the system test shows the engine chosen
 }
 
 // Refusals leave launchd alone and write nothing, though the two folders are already made.

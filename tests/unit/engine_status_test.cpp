@@ -39,8 +39,8 @@ TEST(DeriveStatus, FollowsTheFlagRules) {
   EXPECT_EQ(deriveStatus(R"({"enabled": true, "now": 42})").now, "");
   // Unreadable text is no text; what is shown is one line, without terminal escapes, and short.
   EXPECT_EQ(deriveStatus("{\"now\": \"caf\xE9\"}").now, "");
-  EXPECT_EQ(deriveStatus(R"({"now": "A\ud83c\udfb5\u001b[2J\n\u0085B"})").now,
-            "A\U0001F3B5 [2J  B");
+  EXPECT_EQ(deriveStatus(R"({"now": "A\ud83c\udfb5\u001b[2J\n\u0085\u007fB"})").now,
+            "A\U0001F3B5 [2J   B");
   EXPECT_EQ(deriveStatus("{\"now\": \"" + std::string(300, 'x') + "\"}").now,
             std::string(200, 'x'));
 }

@@ -45,8 +45,8 @@ TEST(InkslabArguments, CardsThatCannotBeDrawnAreRefused) {
   using Args = std::vector<std::string>;
   for (const Args& args :
        {Args{"o", "0", "200", "0", "Hello", "40"}, Args{"o", "8000", "8000", "0", "", "40", "0"},
-        Args{"o", "16385", "10", "0", "", "40", "0"},
-        Args{"o", "0", "200", "0", "", "16385", "0"}}) {
+        Args{"o", "16385", "10", "0", "", "40", "0"}, Args{"o", "0", "200", "0", "", "16385", "0"},
+        Args{"o", "0", "0", "0", "", "40", "0"}}) {
     EXPECT_FALSE(parseArguments(args)) << args[1] << ' ' << args[2] << ' ' << args[5];
   }
   EXPECT_TRUE(parseArguments(Args{"o", "16384", "2048", "0", "", "16384", "0"}));

@@ -108,7 +108,8 @@ TEST(ReleaseFeed, AMissingOrMistypedRequiredKeyOrANonObjectMeansNoFeed) {
       {"sha256",
        {"", "[]", R"("ab")",
         R"("\\5e884898da28047151d0e56f8dc6292773603d0d6aabbdd62a11ef721d1542d8")",
-        R"("5e884898da28047151d0e56f8dc6292773603d0d6aabbdd62a11ef721d1542dg")"}},
+        R"("5e884898da28047151d0e56f8dc6292773603d0d6aabbdd62a11ef721d1542dg")",
+        R"("5e884898da28047151d0e56f8dc6292773603d0d6aabbdd62a11ef721d1542d80")"}},
       {"published", {"", R"("2026-12-06T10:00:00Z")", "true"}}};
   for (const auto& [key, values] : cases) {
     for (const char* json : values) EXPECT_FALSE(withKey(key, json)) << key << json;
