@@ -111,7 +111,7 @@ void choose(std::function<void(const Reply&)> answered) {
     return;
   }
   platform().http().send(
-      request(*folder), [answered = std::move(answered)](HttpResponse response) mutable {
+      request(*folder), [answered = std::move(answered)](const HttpResponse& response) mutable {
         // Parsed here, off the main thread; only the result crosses over.
         auto reply = readReply(response);
         platform().loop().post(

@@ -9,7 +9,7 @@
 namespace kestrova::Diagnostics {
 
 // The most of the file's end the report reads: 400 lines of any sane length fit in it.
-inline constexpr std::streamoff kMaxLogTailBytes = 256 * 1024;
+inline constexpr std::streamoff kMaxLogTailBytes = std::streamoff{256} * 1024;
 
 // The last `count` lines of the file as `tail -n` gives them (a last line without a line feed
 // counts), as far as they lie in its last kMaxLogTailBytes; beyond that, from the first line that

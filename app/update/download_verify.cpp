@@ -100,7 +100,7 @@ void downloadAndVerify(const Release& release, VerifyDone done) {
   request.idleSeconds = kDownloadIdleLimit;
   request.maxBodyBytes = kMaxImageBytes;
   platform().http().download(std::move(request),
-                             [release, done = std::move(done)](DownloadResult result) {
+                             [release, done = std::move(done)](const DownloadResult& result) {
                                finishDownload(result, release, done);
                              });
 }

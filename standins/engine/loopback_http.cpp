@@ -21,8 +21,8 @@ namespace {
 
 // Outside input, even on the loopback: the head and the body are bounded, and a peer that
 // stalls is dropped after a few seconds rather than holding the only server thread.
-constexpr std::size_t kHeadLimit = 16 * 1024;
-constexpr std::size_t kBodyLimit = 1024 * 1024;
+constexpr std::size_t kHeadLimit = std::size_t{16} * 1024;
+constexpr std::size_t kBodyLimit = std::size_t{1024} * 1024;
 constexpr int kStallSeconds = 3;
 constexpr int kMostConnections = 32;
 
