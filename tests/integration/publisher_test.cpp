@@ -8,6 +8,7 @@
 #include "tests/support/sandbox.h"
 #include "tools/release/publish.h"
 #include "tools/release/release_options.h"
+#include "tools/release/verify_release.h"
 
 namespace kestrova::testing {
 namespace {
@@ -18,10 +19,15 @@ TEST(Publisher, AnOptionWithoutItsValueIsRefused) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
       {{"1.2", "--notes"}, "--notes needs a value."},
       {{"1.2", "--out", "--critical"}, "--out needs a value."},
+      {{"--verify", "https://h/f", "--critical"},
+       "--verify takes a feed URL and, optionally, --previous-feed and --bundle."},
   };
   for (const auto& [args, message] : refused) {
     EXPECT_EQ(std::get<std::string>(release::parseOptions(args, "built")), message);
   }
+  std::ostringstream out;
+  EXPECT_EQ(release::verifyRelease({"ftp://h/f", {}, ""}, out),
+            "ftp://h/f is not an http or https address a station would accept.");
   const auto parsed = release::parseOptions({"1.2", "--out", "dir", "--critical"}, "built");
   EXPECT_EQ(std::get<PublishOptions>(std::get<release::Options>(parsed)).outDir, "dir");
 }

@@ -100,6 +100,7 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
       << seen.dump(2)
       << readFile(env.sandbox.path("Library/Application Support/Kestrova/updates/update.log"));
   EXPECT_EQ(PosixHost(app).infoString("CFBundleShortVersionString"), version);
+  EXPECT_EQ(PosixHost(app).infoString("CFBundleVersion"), version);
 }
 
 }  // namespace

@@ -70,6 +70,9 @@ TEST(DiagnosticsReport, TheLogLosesEverySecretHoweverWrittenAndIsLeftOutWhenThey
       {R"({"stream_key": "k1", "gain": NaN})", "k1", withheld},
       {R"({"stream_key": "k1", "outp)", "k1", withheld},
       {std::string(100, '[') + std::string(100, ']'), "k1", withheld},
+      {R"({"stream_key": "k1", "x": )" + std::string(63, '[') + std::string(63, ']') + "}", "k1",
+       "<removed>"},
+      {R"({"password": "é"})", "ends \\u00e9", "ends <removed>"},
   };
   for (const auto& [config, log, shown] : table) {
     SCOPED_TRACE(config.value_or("none") + " / " + log);
@@ -93,6 +96,7 @@ TEST(DiagnosticsReport, TheLogTailReadsOnlyTheFilesEnd) {
   for (const auto& [file, tail] : table) {
     EXPECT_EQ(lastLogLines(sandbox.write("stream.log", file), 400), tail);
   }
+  EXPECT_EQ(lastLogLines(sandbox.write("short.log", "a\nb\n"), 0), "");
 }
 
 }  // namespace
