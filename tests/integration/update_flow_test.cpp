@@ -136,6 +136,8 @@ TEST_F(UpdateFlow, AFailedVerificationGreysTheItemOnlyWhileItRuns) {
   EXPECT_FALSE(item().appearsDisabled);
   EXPECT_EQ(alerts().back().message, "Update not installed");  // the reason is the verifier's
   EXPECT_TRUE(runner.count(kBootout) == 0 && platform.host.spawned().empty());
+  delegate->checkForUpdates();  // finished: a check runs again
+  EXPECT_EQ(feeds(), 2u);
 }
 
 // The helper waits for the app to quit: an alert left open must not hold the quit, or nothing

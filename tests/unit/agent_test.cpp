@@ -60,13 +60,14 @@ class AgentTest : public ::testing::Test {
   }
 };
 
-// The escaping, the argument round trip, the log paths and the resources folder are the agent
-// system test's and the property-list fuzzer's; the restart policy and the fallback are only here.
+// The escaping, the argument round trip and the resources folder are the agent system test's and
+// the property-list fuzzer's; the restart policy, the log files and the fallback are only here.
 TEST_F(AgentTest, PropertyListRestartPolicyAndResourcesFallback) {
   env.host.resources = std::nullopt;
   const std::string text = Agent::plist({});
   for (const char* part : {"<key>RunAtLoad</key><true/>\n  <key>KeepAlive</key><true/>\n"
                            "  <key>ThrottleInterval</key><integer>10</integer>",
+                           "/logs/agent.out</string>\n  <key>StandardErrorPath</key><string>/",
                            "<key>KESTROVA_RESOURCES</key><string>./engine</string>"}) {
     EXPECT_NE(text.find(part), std::string::npos) << part;
   }

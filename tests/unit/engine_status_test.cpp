@@ -35,7 +35,7 @@ TEST(DeriveStatus, FollowsTheFlagRules) {
     EXPECT_EQ(label(deriveStatus(body).status), label(status)) << body;
   }
   // The text under the state line, whatever the state; only a string counts.
-  EXPECT_EQ(deriveStatus(R"({"now": "Caf\u00e9 \u2014 1"})").now, "Caf\u00e9 \u2014 1");
+  EXPECT_EQ(deriveStatus(R"({"now": "Caf\u00e9\u00a0\u2014 1"})").now, "Caf\u00e9\u00a0\u2014 1");
   EXPECT_EQ(deriveStatus(R"({"enabled": true, "now": 42})").now, "");
   // Unreadable text is no text; what is shown is one line, without terminal escapes, and short.
   EXPECT_EQ(deriveStatus("{\"now\": \"caf\xE9\"}").now, "");
