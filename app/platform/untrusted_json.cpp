@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/platform/hex_text.h"
 #include "app/platform/utf8.h"
 
 namespace kestrova {
@@ -30,22 +31,6 @@ bool nestsTooDeep(std::string_view text) {
   return false;
 }
 
-// The value of four hexadecimal digits at `at`, or -1.
-int hexAt(std::string_view text, std::size_t at) {
-  if (at + 4 > text.size()) return -1;
-  int value = 0;
-  for (std::size_t i = at; i < at + 4; ++i) {
-    const char c = text[i];
-    const int digit = c >= '0' && c <= '9'   ? c - '0'
-                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                             : -1;
-    if (digit < 0) return -1;
-    value = value * 16 + digit;
-  }
-  return value;
-}
-
 bool isHigh(int unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool isLow(int unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
@@ -65,9 +50,9 @@ std::string repairedJsonText(std::string_view text) {
       repaired += valid[i];
       continue;
     }
-    const int unit = valid[i + 1] == 'u' ? hexAt(valid, i + 2) : -1;
+    const int unit = valid[i + 1] == 'u' ? hexQuadAt(valid, i + 2) : -1;
     const bool paired = isHigh(unit) && i + 8 <= valid.size() &&
-                        valid.compare(i + 6, 2, "\\u") == 0 && isLow(hexAt(valid, i + 8));
+                        valid.compare(i + 6, 2, "\\u") == 0 && isLow(hexQuadAt(valid, i + 8));
     if ((isHigh(unit) || isLow(unit)) && !paired) {
       repaired += "\\ufffd";
       i += 5;

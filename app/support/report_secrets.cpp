@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "app/platform/hex_text.h"
+
 namespace kestrova::Diagnostics {
 namespace {
 
@@ -65,25 +67,6 @@ class SecretCollector : public nlohmann::json_sax<Json> {
   }
 };
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The four hexadecimal digits at `at`, or -1.
-long hex4(std::string_view text, std::size_t at) {
-  if (at + 4 > text.size()) return -1;
-  long value = 0;
-  for (std::size_t i = at; i < at + 4; ++i) {
-    const int digit = hexDigit(text[i]);
-    if (digit < 0) return -1;
-    value = value * 16 + digit;
-  }
-  return value;
-}
-
 std::string utf8(long code) {
   std::string bytes;
   const auto byte = [&](long b) { bytes += static_cast<char>(b); };
@@ -112,9 +95,9 @@ Unit jsonEscape(std::string_view text, std::size_t at) {
   if (const auto simple = kFrom.find(text[at + 1]); simple != std::string_view::npos) {
     return {2, std::string(1, kTo[simple])};
   }
-  const long code = text[at + 1] == 'u' ? hex4(text, at + 2) : -1;
+  const long code = text[at + 1] == 'u' ? hexQuadAt(text, at + 2) : -1;
   if (code < 0xD800 || code > 0xDFFF) return code < 0 ? Unit{} : Unit{6, utf8(code)};
-  const long low = text.substr(at + 6, 2) == "\\u" ? hex4(text, at + 8) : -1;
+  const long low = text.substr(at + 6, 2) == "\\u" ? hexQuadAt(text, at + 8) : -1;
   if (code > 0xDBFF || low < 0xDC00 || low > 0xDFFF) return {};  // a lone surrogate spells nothing
   return {12, utf8(0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00))};
 }
@@ -123,7 +106,7 @@ Unit jsonEscape(std::string_view text, std::size_t at) {
 Unit escapeAt(std::string_view text, std::size_t at) {
   if (text[at] == '+') return {1, " "};
   if (text[at] == '%' && at + 2 < text.size()) {
-    const int high = hexDigit(text[at + 1]), low = hexDigit(text[at + 2]);
+    const int high = hexDigitValue(text[at + 1]), low = hexDigitValue(text[at + 2]);
     if (high >= 0 && low >= 0) return {3, std::string(1, static_cast<char>(high * 16 + low))};
   }
   return text[at] == '\\' ? jsonEscape(text, at) : Unit{};

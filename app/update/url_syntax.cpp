@@ -2,12 +2,13 @@
 
 #include <string_view>
 
+#include "app/platform/hex_text.h"
+
 namespace kestrova::Updater {
 namespace {
 
 bool isAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-bool isHex(char c) { return isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // Unreserved and reserved characters of the generic URL syntax.
 bool isURLCharacter(char c) {
@@ -40,7 +41,8 @@ bool isURL(std::string_view text) {
   }
   for (std::size_t i = 0; i < rest.size(); ++i) {
     if (rest[i] == '%') {
-      if (i + 2 >= rest.size() || !isHex(rest[i + 1]) || !isHex(rest[i + 2])) {
+      if (i + 2 >= rest.size() || hexDigitValue(rest[i + 1]) < 0 ||
+          hexDigitValue(rest[i + 2]) < 0) {
         return false;
       }
       i += 2;
