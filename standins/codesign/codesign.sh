@@ -3,7 +3,9 @@
 # Contents/_CodeSignature/team, for a stand-in disk image (a tar archive) the member
 # ./.signature/team. The line is a team identifier, or "adhoc" for an ad-hoc signature.
 #   codesign -dvv PATH              describe the signature (on standard error, as the tool does)
-#   codesign -s IDENTITY [-f] PATH  sign with team IDENTITY ("-" signs ad hoc)
+#   codesign -s IDENTITY [-f] PATH  sign with team IDENTITY ("-" signs ad hoc); the long forms
+#                                   --sign, --force, --timestamp and --options X are taken too
+# A program that is neither (a nested Mach-O) is signed without a record: nothing reads one.
 set -u
 
 record_of() {
@@ -54,6 +56,11 @@ sign() {
     mkdir -p "$item/Contents/_CodeSignature" && echo "$team" >"$item/Contents/_CodeSignature/team"
     return
   fi
+  if [ ! -f "$item" ]; then
+    echo "$item: No such file or directory" >&2
+    exit 1
+  fi
+  tar -tf "$item" >/dev/null 2>&1 || return 0
   work="$(mktemp -d)" || exit 1
   if ! tar -xf "$item" -C "$work" 2>/dev/null; then
     rm -rf "$work"
@@ -66,12 +73,21 @@ sign() {
   exit $status
 }
 
+usage() { echo "Usage: codesign -s identity [-f] path | codesign -dvv path" >&2; exit 1; }
+
 case "${1:-}" in
   -dvv|-dv|-d) [ $# -eq 2 ] || { echo "Usage: codesign -dvv path" >&2; exit 1; }; describe "$2" ;;
-  -s)
-    [ $# -ge 3 ] || { echo "Usage: codesign -s identity path" >&2; exit 1; }
-    identity="$2"; shift 2
-    [ "${1:-}" = "-f" ] && shift
-    sign "$identity" "$1" ;;
-  *) echo "Usage: codesign -s identity [-f] path | codesign -dvv path" >&2; exit 1 ;;
+  *)
+    identity="" item=""
+    while [ $# -gt 0 ]; do
+      case "$1" in
+        -s|--sign) [ $# -ge 2 ] || usage; identity="$2"; shift 2 ;;
+        -f|--force|--timestamp) shift ;;
+        --options) [ $# -ge 2 ] || usage; shift 2 ;;
+        -*) usage ;;
+        *) [ -z "$item" ] || usage; item="$1"; shift ;;
+      esac
+    done
+    [ -n "$identity" ] && [ -n "$item" ] || usage
+    sign "$identity" "$item" ;;
 esac

@@ -1,11 +1,13 @@
 // Signing with codesign (hardened runtime, secure timestamp) and notarizing with notarytool.
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "app/engine/shell.h"
 #include "app/platform/platform.h"
+#include "app/platform/standin_tools.h"
 #include "tools/release/signing.h"
 
 namespace kestrova::release {
@@ -47,7 +49,12 @@ bool isMachO(const std::filesystem::path& file) {
 
 }  // namespace
 
-Tools publisherTools(const std::string&) { return Tools{}; }
+// The Mac's own tools, unless KESTROVA_STANDINS_DIR names the stand-ins beside a build: the tests
+// publish with those, as no Apple identity signs in a test and Gatekeeper trusts no other.
+Tools publisherTools(const std::string&) {
+  const char* standins = std::getenv("KESTROVA_STANDINS_DIR");
+  return standins != nullptr && *standins != '\0' ? standinToolsIn(standins) : Tools{};
+}
 
 // Inside out: codesign --deep signs only code in the bundle's code folders, and seals what lies
 // under Contents/Resources (the engine's runtime, inkslab) as data, keeping the linker's ad-hoc
