@@ -1,11 +1,12 @@
-// The update helper under faults: the real script, written by the app and run by /bin/bash with
-// the stand-in tools, killed (SIGKILL to its whole process group) before each command it runs,
-// and run with each tool failing in turn. What must hold afterwards: the bundle is at its path,
-// whole, old or new and never a mixture of the two. The helper copies the new bundle beside the
-// old one before swapping, so the one point where a kill leaves nothing at the path is between
-// the two renames; there both bundles are whole beside it, the copy flushed to disk (`sync`) in
-// case the power goes rather than the process. Every failure once the app has quit ends with the
-// installed bundle opened again, so that the agent and the engine come back.
+// The update helper under faults: the real script, written by the app and run by /bin/bash,
+// killed (SIGKILL to its whole process group) before each command it runs, with the stand-in
+// tools (a kill before its detach would leave a real image attached), and run with each tool
+// failing in turn, on the Mac with its own hdiutil and ditto. What must hold afterwards: the bundle
+// is at its path, whole, old or new and never a mixture of the two. The helper copies the new
+// bundle beside the old one before swapping, so the one point where a kill leaves nothing at the
+// path is between the two renames; there both bundles are whole beside it, the copy flushed to disk
+// (`sync`) in case the power goes rather than the process. Every failure once the app has quit ends
+// with the installed bundle opened again, so that the agent and the engine come back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/real_processes.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/system_view.h"
 #include "tests/support/test_platform.h"
 
 namespace kestrova::testing {
@@ -50,13 +52,14 @@ std::string whatIsAt(const fs::path& where) {
   return found == kOld ? "old" : found == kNew ? "new" : "partial";
 }
 
-// The stand-in tool, or a failure where `test` holds; ditto's failure is a copy cut short, which
-// leaves the new Info.plist only.
-std::string failing(const std::string& tool, const std::string& test) {
+// The tool at `real`, or a failure where `test` holds. ditto's failure is a copy cut short, which
+// leaves the new Info.plist only; hdiutil's comes after its work is done, so that no image stays
+// attached to the machine.
+std::string failing(const std::string& tool, const std::string& test, const std::string& real) {
   const std::string cutShort =
       "mkdir -p \"$2/Contents\"; cp \"$1/Contents/Info.plist\" \"$2/Contents/\"; ";
-  return "#!/bin/sh\n[ " + test + " ] && { " + (tool == "ditto" ? cutShort : "") +
-         "exit 1; }; exec " + KESTROVA_STANDINS_DIR + "/" + tool + " \"$@\"\n";
+  const std::string work = tool == "ditto" ? cutShort : tool == "hdiutil" ? real + " \"$@\"; " : "";
+  return "#!/bin/sh\n[ " + test + " ] && { " + work + "exit 1; }; exec " + real + " \"$@\"\n";
 }
 
 struct Outcome {
@@ -69,8 +72,9 @@ struct Outcome {
 class Swap {
  public:
   Swap(const std::string& tool, const std::string& failWhere, bool imageHoldsTheApp = true,
-       const std::string& before = "", const std::string& inject = "")
-      : test(toolsWith(tool, failWhere)), before_(before), inject_(inject) {
+       const std::string& before = "", const std::string& inject = "",
+       const Tools& base = standinTools())
+      : test(toolsWith(tool, failWhere, base)), before_(before), inject_(inject) {
     for (const auto& [tree, root] :
          {std::pair(kOld, app.string()),
           std::pair(imageHoldsTheApp ? kNew : Tree{}, test.sandbox.path("image/Kestrova.app"))})
@@ -78,10 +82,8 @@ class Swap {
         writeFile(fs::path(root) / relative, contents, fs::perms(0755));
     test.sandbox.write("image/README", "");
     fs::create_directories(Updater::updatesDir());
-    EXPECT_EQ(
-        shell(standinTools().hdiutil, {"create", "-srcfolder", test.sandbox.path("image"), dmg})
-            .status,
-        0);
+    EXPECT_EQ(shell(base.hdiutil, {"create", "-srcfolder", test.sandbox.path("image"), dmg}).status,
+              0);
     test.host.bundle = app;
     test.host.pid = 1 << 30;  // beyond any process id: the helper does not wait
     EXPECT_EQ(Updater::swapAndRelaunch(dmg), std::nullopt);
@@ -127,11 +129,11 @@ class Swap {
 
  private:
   std::string before_, inject_;
-  Tools toolsWith(const std::string& tool, const std::string& failWhere) {
-    Tools tools = standinTools();
+  Tools toolsWith(const std::string& tool, const std::string& failWhere, Tools tools) {
     for (std::string* slot : {&tools.hdiutil, &tools.ditto, &tools.open})
       if (slot->ends_with("/" + tool))
-        *slot = wrappers.write("Disk's Tools/" + tool, failing(tool, failWhere), fs::perms(0755));
+        *slot = wrappers.write("Disk's Tools/" + tool, failing(tool, failWhere, *slot),
+                               fs::perms(0755));
     return tools;
   }
 };
@@ -198,7 +200,7 @@ TEST(UpdateFaults, EachFailureLeavesTheBundleWholeAtItsPathAndOpensWhatIsThere) 
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.tool + " failing where " + row.test + row.inject);
-    Swap swap(row.tool, row.test, row.imageHoldsTheApp, row.before, row.inject);
+    Swap swap(row.tool, row.test, row.imageHoldsTheApp, row.before, row.inject, helperTools());
     const Outcome outcome = swap.run(0);
     const std::string log = readFile(Updater::helperLogPath());
     EXPECT_EQ(outcome.exitStatus, row.exitStatus) << log;

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/test_platform.h"
+
 namespace kestrova::testing {
 
 // Running, that is: a killed orphan may linger as a zombie where init does not reap.
@@ -19,6 +21,9 @@ namespace kestrova::testing {
 // report states them, and this user's home folder in the user database (with a newline).
 [[nodiscard]] std::string osVersionCommand();
 [[nodiscard]] std::string userDatabaseHomeCommand();
+// The stand-ins, but for the update helper's disk-image and copy tools: the Mac's own hdiutil
+// and ditto there, so that the helper's commands meet the tools they are written for.
+[[nodiscard]] Tools helperTools();
 
 // A shell command listing the shell's own open descriptors, one a line. It runs nothing but
 // builtins, and /dev/fd shows the asking process's descriptors on both systems.

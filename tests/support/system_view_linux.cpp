@@ -27,4 +27,6 @@ std::string osVersionCommand() {
 
 std::string userDatabaseHomeCommand() { return "getent passwd $(id -u) | cut -d: -f6"; }
 
+Tools helperTools() { return standinTools(); }
+
 }  // namespace kestrova::testing

@@ -34,4 +34,11 @@ std::string userDatabaseHomeCommand() {
   return "dscl . -read \"/Users/$(id -un)\" NFSHomeDirectory | sed 's/^NFSHomeDirectory: //'";
 }
 
+Tools helperTools() {
+  Tools tools = standinTools();
+  tools.hdiutil = "/usr/bin/hdiutil";
+  tools.ditto = "/usr/bin/ditto";
+  return tools;
+}
+
 }  // namespace kestrova::testing
