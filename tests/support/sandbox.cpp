@@ -33,7 +33,9 @@ std::size_t entriesIn(const fs::path& folder) {
 Sandbox::Sandbox() {
   std::string pattern = (fs::temp_directory_path() / "kestrova-home-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a sandbox home");
-  home_ = pattern;
+  // Resolved, as the system reports the paths of running programs: a Mac's temporary folder
+  // lies below /var, a link to /private/var.
+  home_ = fs::canonical(pattern).string();
 }
 
 Sandbox::~Sandbox() {
