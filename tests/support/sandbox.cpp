@@ -31,9 +31,8 @@ std::size_t entriesIn(const fs::path& folder) {
 }
 
 Sandbox::Sandbox() {
-  std::string pattern = (fs::temp_directory_path() / "kestrova-home-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a sandbox home");
-  home_ = pattern;
+  home_ = (fs::temp_directory_path() / "kestrova-home-XXXXXX").string();
+  if (mkdtemp(home_.data()) == nullptr) throw std::runtime_error("cannot create a sandbox home");
 }
 
 Sandbox::~Sandbox() {

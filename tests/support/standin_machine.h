@@ -30,7 +30,6 @@ class StandinMachine {
   void useCopy(const std::string& bundle);
 
   [[nodiscard]] static std::string launchctl();
-  [[nodiscard]] std::string service() const;  // gui/<uid>/<agent label>
   [[nodiscard]] bool engineAnswers() const;
   // The engine process: the child of the caffeinate the supervisor runs.
   [[nodiscard]] std::optional<pid_t> enginePid() const;
