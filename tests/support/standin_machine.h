@@ -21,8 +21,6 @@ class StandinMachine {
   // running from a copy under Apps/ with the location rule lifted.
   StandinMachine();
   ~StandinMachine();
-  StandinMachine(const StandinMachine&) = delete;
-  StandinMachine& operator=(const StandinMachine&) = delete;
 
   // A copy of the built bundle's resources (engine and stand-ins) below the sandbox; its path.
   std::string placeCopy(const std::string& folder);
