@@ -41,9 +41,7 @@ class ScriptedHttp final : public Http {
   }
   // Hands the held download its file (deleted after its completion, as the real client does).
   void finishDownload(const std::string& file) {
-    DownloadResult result;
-    result.file = writeFile(file, held_.first);
-    std::exchange(held_.second, {})(result);
+    std::exchange(held_.second, {})({std::nullopt, writeFile(file, held_.first)});
     std::filesystem::remove(file);
     loop_.runUntilIdle();
   }

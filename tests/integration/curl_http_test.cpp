@@ -41,11 +41,13 @@ Result await(Start start) {
   return future.get();
 }
 
+HttpResponse send(Http& http, const HttpRequest& request) {
+  return await<HttpResponse>([&](auto done) { http.send(request, done); });
+}
+
 HttpResponse get(Http& http, const std::string& url, double timeout = 10,
                  std::optional<std::string> body = std::nullopt, std::string method = "GET") {
-  return await<HttpResponse>([&](auto done) {
-    http.send({method, url, {{"X-Kestrova", "yes please"}}, std::move(body), timeout}, done);
-  });
+  return send(http, {method, url, {{"X-Kestrova", "yes please"}}, std::move(body), timeout});
 }
 
 class CurlHttpTest : public ::testing::Test {
@@ -90,15 +92,10 @@ TEST_F(CurlHttpTest, FailuresGiveAReadableErrorAndNoBodyAndOnlyHttpIsSpoken) {
   };
   EXPECT_EQ(get(http, redirect("/old", "/new")).body, "arrived");
   // The engine's requests follow no redirect (the redirect is the answer) and take a short body.
-  HttpRequest engine{"GET", redirect("/old", "/new"), {}, {}};
-  engine.followRedirects = false;
-  engine.maxBodyBytes = 6;
-  const auto send = [&] {
-    return await<HttpResponse>([&](auto done) { http.send(engine, done); });
-  };
-  EXPECT_EQ(send().statusCode, 302);
+  HttpRequest engine{.url = redirect("/old", "/new"), .followRedirects = false, .maxBodyBytes = 6};
+  EXPECT_EQ(send(http, engine).statusCode, 302);
   engine.url = server.url("/new");  // "arrived": 7 bytes
-  EXPECT_EQ(send().error, "The response is too large");
+  EXPECT_EQ(send(http, engine).error, "The response is too large");
   const std::string authority = "127.0.0.1:" + std::to_string(server.port());
   for (const std::string& url :
        {std::string("FILE:///etc/passwd"), "dict://" + authority + "/", authority,
@@ -113,7 +110,6 @@ TEST_F(CurlHttpTest, FailuresGiveAReadableErrorAndNoBodyAndOnlyHttpIsSpoken) {
 
 TEST_F(CurlHttpTest, ADownloadIsATemporaryFileGoneAfterItsCompletion) {
   const std::string payload(300'000, 'd');
-  server.on("GET", "/K.dmg", LoopbackReply{.body = payload, .contentType = "x/y"});
   server.on("GET", "/slow", LoopbackReply{.body = "late", .delaySeconds = 20});
   std::string seen, bytes;  // the file and what it held, as its completion found them
   const auto download = [&](const std::string& url) {
@@ -137,8 +133,7 @@ TEST_F(CurlHttpTest, ADownloadIsATemporaryFileGoneAfterItsCompletion) {
     const DownloadResult failed = download(url);
     EXPECT_TRUE(failed.error && !failed.file) << url;
   }
-  HttpRequest capped{"GET", server.url("/K.dmg"), {}, {}};
-  capped.maxBodyBytes = payload.size() - 1;
+  const HttpRequest capped{.url = server.url("/K.dmg"), .maxBodyBytes = payload.size() - 1};
   EXPECT_EQ(await<DownloadResult>([&](auto done) { http.download(capped, done); }).error,
             "The response is too large");
   EXPECT_EQ(entriesIn(temporary.home()), 0u);

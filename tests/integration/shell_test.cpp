@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,8 +26,8 @@ ShellResult sh(const std::string& script, std::vector<std::string> extra = {}) {
 
 TEST(Shell, EachKindOfEndingArgumentsAndEnvironmentAndNoDescriptorOrZombieLeft) {
   testing::TestPlatform platform;
+  // Made as any new file is, without execute permission.
   const std::string notExecutable = platform.sandbox.write("plain.txt", "#!/bin/sh\necho hi\n");
-  ::chmod(notExecutable.c_str(), 0644);
   EXPECT_EQ(shell("/nonexistent/tool", {}, 5),
             (ShellResult{-1, "launch failed: No such file or directory"}));
   EXPECT_EQ(shell(notExecutable, {}, 5), (ShellResult{-1, "launch failed: Permission denied"}));

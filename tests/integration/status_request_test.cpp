@@ -39,7 +39,6 @@ TEST(StatusRequest, EachReplyIsReducedFromItsBodyAloneAndASlowOneIsOffline) {
   const std::string padded = R"({"enabled":true,"pad":")" + std::string(70'000, 'x') + "\"}";
   for (const auto& [reply, status] : std::vector<std::pair<LoopbackReply, EngineStatus>>{
            {{.status = 500, .body = R"({"enabled":true})"}, EngineStatus::onAir},
-           {{.status = 404, .body = "not found"}, EngineStatus::offline},
            {{.status = 302, .body = "", .headers = {{"Location", elsewhere.url("/api/status")}}},
             EngineStatus::offline},
            {{.body = padded}, EngineStatus::offline},

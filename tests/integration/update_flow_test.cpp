@@ -96,10 +96,10 @@ TEST_F(UpdateFlow, QuietChecksSpeakOnlyOfANewerReleaseAndMenuChecksOfEveryOutcom
                           ok("You are up to date", "Kestrova 1.0.0 is the newest version."),
                           offer("0.0.1", "You have 0.\n\n" + kBroadcast)}));
   EXPECT_EQ(downloads(), 0u);
-  EXPECT_EQ(http.sent.at(1).url, "https://feed.example/appcast.json") << "as the config says";
-  const HttpRequest& feed = http.sent.at(1);  // every check reaches the server, within a minute
-  EXPECT_EQ(std::pair(feed.cachePolicy, feed.timeoutSeconds),
-            std::pair(CachePolicy::ignoreLocalCache, 60.0));
+  // The feed the config names; every check reaches the server, within a minute.
+  const HttpRequest& feed = http.sent.at(1);
+  EXPECT_EQ(std::tuple(feed.url, feed.cachePolicy, feed.timeoutSeconds),
+            std::tuple("https://feed.example/appcast.json", CachePolicy::ignoreLocalCache, 60.0));
   for (const char* config : {"not json", R"({"update_feed": "feed.json"})",
                              R"({"update_feed": "https://x.example/a b"})"}) {
     platform.sandbox.write(kConfigFile, config);
@@ -132,8 +132,7 @@ TEST_F(UpdateFlow, AFailedVerificationGreysTheItemOnlyWhileItRuns) {
   // A large image on a slow line: only a minute without data fails it, not its length.
   const HttpRequest& download = http.sent.at(2);
   EXPECT_EQ(std::tuple(download.idleSeconds, download.timeoutSeconds), std::tuple(60.0, 604'800.0));
-  finishDownload();
-  EXPECT_FALSE(item().appearsDisabled);
+  finishDownload();  // which waits for the item to be enabled again
   EXPECT_EQ(alerts().back().message, "Update not installed");  // the reason is the verifier's
   EXPECT_TRUE(runner.count(kBootout) == 0 && platform.host.spawned().empty());
   delegate->checkForUpdates();  // finished: a check runs again

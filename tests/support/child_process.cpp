@@ -45,21 +45,10 @@ void redirect(const std::string& path, int descriptor) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(ChildSpec child) { start(child); }
-
-ChildProcess::~ChildProcess() {
-  if (pid_ > 0 && !status_) {
-    ::kill(group_ ? -pid_ : pid_, SIGKILL);
-    reap(true);
-  }
-}
-
-void ChildProcess::start(const ChildSpec& child) {
-  group_ = child.ownGroup;
+ChildProcess::ChildProcess(ChildSpec child) : group_(child.ownGroup) {
   // Everything the child needs is prepared here: between fork and exec it only calls the system.
-  std::vector<std::string> argv = child.argv;
   std::vector<std::string> env = environmentFor(child);
-  std::vector<char*> args = pointersTo(argv);
+  std::vector<char*> args = pointersTo(child.argv);
   std::vector<char*> envp = pointersTo(env);
   int failure[2] = {-1, -1};  // carries exec's errno; closed unread when exec succeeds
   if (os::openPipe(failure) != 0 || (pid_ = ::fork()) < 0) {
@@ -82,9 +71,16 @@ void ChildProcess::start(const ChildSpec& child) {
   if (::read(failure[0], &code, sizeof code) == sizeof code) {
     reap(true);
     pid_ = -1;
-    error_ = argv.at(0) + ": " + std::strerror(code);
+    error_ = child.argv.at(0) + ": " + std::strerror(code);
   }
   ::close(failure[0]);
+}
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0 && !status_) {
+    ::kill(group_ ? -pid_ : pid_, SIGKILL);
+    reap(true);
+  }
 }
 
 bool ChildProcess::reap(bool block) {

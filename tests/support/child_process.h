@@ -46,7 +46,6 @@ class ChildProcess {
   std::optional<int> stop(int number = SIGTERM, double limitSeconds = 30);
 
  private:
-  void start(const ChildSpec& child);
   bool reap(bool block);
 
   pid_t pid_ = -1;

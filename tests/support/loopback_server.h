@@ -41,8 +41,6 @@ class LoopbackServer {
 
   LoopbackServer();
   ~LoopbackServer();
-  LoopbackServer(const LoopbackServer&) = delete;
-  LoopbackServer& operator=(const LoopbackServer&) = delete;
 
   [[nodiscard]] int port() const { return http_->port(); }
   // "http://127.0.0.1:<port>" + path.

@@ -31,11 +31,11 @@ std::size_t entriesIn(const fs::path& folder) {
 }
 
 Sandbox::Sandbox() {
-  std::string pattern = (fs::temp_directory_path() / "kestrova-home-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a sandbox home");
+  home_ = (fs::temp_directory_path() / "kestrova-home-XXXXXX").string();
+  if (mkdtemp(home_.data()) == nullptr) throw std::runtime_error("cannot create a sandbox home");
   // Resolved, as the system reports the paths of running programs: a Mac's temporary folder
   // lies below /var, a link to /private/var.
-  home_ = fs::canonical(pattern).string();
+  home_ = fs::canonical(home_).string();
 }
 
 Sandbox::~Sandbox() {

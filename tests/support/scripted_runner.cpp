@@ -10,9 +10,8 @@ void ScriptedRunner::answer(const std::string& commandLine, std::vector<ShellRes
 }
 
 std::size_t ScriptedRunner::countStartingWith(const std::string& prefix) const {
-  const auto all = calls();
   return static_cast<std::size_t>(
-      std::count_if(all.begin(), all.end(), [&](const auto& c) { return c.starts_with(prefix); }));
+      std::ranges::count_if(calls(), [&](const auto& c) { return c.starts_with(prefix); }));
 }
 
 ShellResult ScriptedRunner::run(const std::string& path, const std::vector<std::string>& arguments,

@@ -30,15 +30,10 @@ class ScriptedRunner final : public CommandRunner {
   }
   // How many calls had exactly this command line.
   [[nodiscard]] std::size_t count(const std::string& commandLine) const {
-    const auto all = calls();
-    return static_cast<std::size_t>(std::count(all.begin(), all.end(), commandLine));
+    return static_cast<std::size_t>(std::ranges::count(calls(), commandLine));
   }
   // How many calls began with this text (e.g. the tool's path).
   [[nodiscard]] std::size_t countStartingWith(const std::string& prefix) const;
-  void clearCalls() {
-    std::lock_guard lock(mutex_);
-    calls_.clear();
-  }
 
   ShellResult run(const std::string& path, const std::vector<std::string>& arguments,
                   double timeout) override;

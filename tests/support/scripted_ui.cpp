@@ -1,14 +1,22 @@
 #include "tests/support/scripted_ui.h"
 
 namespace kestrova::testing {
+namespace {
+
+// The next scripted item, or a default-made one once the script has run out.
+template <typename T>
+T takeFirst(std::deque<T>& script) {
+  if (script.empty()) return T{};
+  T first = std::move(script.front());
+  script.pop_front();
+  return first;
+}
+
+}  // namespace
 
 AlertAnswer ScriptedUi::runAlert(const AlertSpec& alert) {
   alerts.push_back(alert);
-  ScriptedAnswer answer;
-  if (!answers.empty()) {
-    answer = answers.front();
-    answers.pop_front();
-  }
+  const ScriptedAnswer answer = takeFirst(answers);
   loop_.modalBegan();
   loop_.advance(answer.heldFor);
   loop_.modalEnded();
@@ -17,12 +25,7 @@ AlertAnswer ScriptedUi::runAlert(const AlertSpec& alert) {
 
 std::optional<std::string> ScriptedUi::chooseFolder(const FolderPanelSpec& panel) {
   panels.push_back(panel);
-  std::optional<std::string> folder;
-  if (!folders.empty()) {
-    folder = folders.front();
-    folders.pop_front();
-  }
-  return folder;
+  return takeFirst(folders);
 }
 
 }  // namespace kestrova::testing

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "app/engine/constants.h"
 #include "app/engine/shell.h"
 #include "standins/system/process_facts.h"
 #include "tests/support/system_view.h"
@@ -12,15 +13,6 @@
 namespace kestrova::testing {
 
 namespace fs = std::filesystem;
-
-namespace {
-// The pid `launchctl print` shows for a service (absent when none runs).
-std::optional<pid_t> printedPid(const std::string& printOutput) {
-  const auto at = printOutput.find("\tpid = ");
-  if (at == std::string::npos) return std::nullopt;
-  return static_cast<pid_t>(std::stol(printOutput.substr(at + 7)));
-}
-}  // namespace
 
 StandinMachine::StandinMachine() {
   env.host.realSleeps = true;
@@ -47,10 +39,6 @@ void StandinMachine::useCopy(const std::string& bundle) {
 
 std::string StandinMachine::launchctl() { return standinTools().launchctl; }
 
-std::string StandinMachine::service() const {
-  return "gui/" + std::to_string(::getuid()) + "/com.talmiro.kestrova.engine";
-}
-
 bool StandinMachine::engineAnswers() const {
   httplib::Client client("127.0.0.1", port);
   client.set_connection_timeout(1);
@@ -60,10 +48,12 @@ bool StandinMachine::engineAnswers() const {
 }
 
 std::optional<pid_t> StandinMachine::enginePid() const {
-  const ShellResult printed = shell(launchctl(), {"print", service()});
-  const auto guard = printed.status == 0 ? printedPid(printed.output) : std::nullopt;
-  if (!guard) return std::nullopt;
-  const std::vector<pid_t> children = standin::childrenOf(*guard);
+  const ShellResult printed =
+      shell(launchctl(), {"print", "gui/" + std::to_string(::getuid()) + "/" + kAgentLabel});
+  // The pid `launchctl print` shows is the supervisor's guard, the caffeinate.
+  const auto at = printed.output.find("\tpid = ");
+  if (printed.status != 0 || at == std::string::npos) return std::nullopt;
+  const std::vector<pid_t> children = standin::childrenOf(std::stoi(printed.output.substr(at + 7)));
   return children.empty() ? std::nullopt : std::optional(children.front());
 }
 

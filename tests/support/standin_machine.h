@@ -21,8 +21,6 @@ class StandinMachine {
   // running from a copy under Apps/ with the location rule lifted.
   StandinMachine();
   ~StandinMachine();
-  StandinMachine(const StandinMachine&) = delete;
-  StandinMachine& operator=(const StandinMachine&) = delete;
 
   // A copy of the built bundle's resources (engine and stand-ins) below the sandbox; its path.
   std::string placeCopy(const std::string& folder);
@@ -30,7 +28,6 @@ class StandinMachine {
   void useCopy(const std::string& bundle);
 
   [[nodiscard]] static std::string launchctl();
-  [[nodiscard]] std::string service() const;  // gui/<uid>/<agent label>
   [[nodiscard]] bool engineAnswers() const;
   // The engine process: the child of the caffeinate the supervisor runs.
   [[nodiscard]] std::optional<pid_t> enginePid() const;

@@ -28,8 +28,6 @@ class TestPlatform {
   // `runner` replaces the real command runner (a scripted one); it must outlive this object.
   explicit TestPlatform(Tools tools = Tools{}, CommandRunner* runner = nullptr);
   ~TestPlatform();
-  TestPlatform(const TestPlatform&) = delete;
-  TestPlatform& operator=(const TestPlatform&) = delete;
 
   Sandbox sandbox;
   VirtualLoop loop;

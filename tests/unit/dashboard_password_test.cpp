@@ -20,9 +20,7 @@ struct Shown {
 
 Shown showWith(const ShellResult& answer, int button = kAlertFirstButton) {
   ScriptedRunner runner;
-  Tools tools;
-  tools.security = "/opt/k/security";
-  TestPlatform test{tools, &runner};
+  TestPlatform test{Tools{.security = "/opt/k/security"}, &runner};
   runner.answer(kCommand, answer);
   test.ui.answers.push_back(ScriptedAnswer{button, {}, 0});
   DashboardPassword::show();

@@ -10,21 +10,19 @@
 namespace kestrova::Diagnostics {
 namespace {
 
-ReportFacts sampleFacts() {
-  ReportFacts facts;
-  facts.generated = std::chrono::system_clock::time_point(std::chrono::seconds(1772373909));
-  facts.appVersion = "1.4.2";
-  facts.osVersion = "Version 14.5 (Build 23F79)";
-  facts.agentInstalled = true;
-  facts.status = EngineStatus::onAir;
-  facts.logTail = "line one\nline two\n";
-  return facts;
-}
+// Generated, app, system, agent installed, state, no config, the log.
+const ReportFacts kSample{std::chrono::sys_seconds(std::chrono::seconds(1772373909)),
+                          "1.4.2",
+                          "Version 14.5 (Build 23F79)",
+                          true,
+                          EngineStatus::onAir,
+                          std::nullopt,
+                          "line one\nline two\n"};
 
 // The config is pretty-printed with sorted keys, one member per line; a listed key loses its
 // value whatever it is and wherever it stands, and a secret inside another value goes too.
 TEST(DiagnosticsReport, LaysOutTheHeaderTheConfigAndTheLog) {
-  ReportFacts facts = sampleFacts();
+  ReportFacts facts = kSample;
   facts.configText = R"({"b": {"y": 1, "x": [2, "at pw"], "password": "pw"}, "a": "é",
                          "wa_token": [3]})";
   EXPECT_EQ(buildReport(facts),
@@ -46,7 +44,7 @@ TEST(DiagnosticsReport, EveryEngineSecretKeyLosesItsValueAtAnyDepth) {
        {"stream_key", "password", "telegram_token", "wa_token", "yt_api_key", "yt_client_secret",
         "fb_page_token", "fb_rtmp_url", "assistant_key", "not_a_secret"}) {
     SCOPED_TRACE(key);
-    ReportFacts facts = sampleFacts();
+    ReportFacts facts = kSample;
     facts.configText =
         R"({")" + key + R"(": "Top-9z", "outputs": [{")" + key + R"(": "Deep-9z"}]})";
     facts.logTail = "using Top-9z and Deep-9z\n";
@@ -76,7 +74,7 @@ TEST(DiagnosticsReport, TheLogLosesEverySecretHoweverWrittenAndIsLeftOutWhenThey
   };
   for (const auto& [config, log, shown] : table) {
     SCOPED_TRACE(config.value_or("none") + " / " + log);
-    ReportFacts facts = sampleFacts();
+    ReportFacts facts = kSample;
     facts.configText = config;
     facts.logTail = log;
     EXPECT_TRUE(buildReport(facts).ends_with("log lines ---\n" + shown)) << buildReport(facts);

@@ -58,10 +58,8 @@ TEST(InkslabColor, ArgumentsReadAsAHexadecimalScannerReadsThem) {
       {"0x0000FF00", {0, 255, 0, 255}},  // ten: alpha opaque, higher bits dropped
       {"#FF8800", {0, 0, 0, 255}},
       {"zzzzzzzz", {0, 0, 0, 0}},
-      {"12x456", {0, 0, 18, 255}},  // digits stop at the first other character
-      {"\xC2\xA0"
-       "ABCDEF",
-       {171, 205, 239, 255}},  // no-break space skipped, 7 characters
+      {"12x456", {0, 0, 18, 255}},             // digits stop at the first other character
+      {"\u00A0ABCDEF", {171, 205, 239, 255}},  // no-break space skipped, 7 characters
   };
   for (const auto& [text, colour] : cases) EXPECT_EQ(parseColor(text), colour) << '"' << text;
 }

@@ -14,10 +14,9 @@ namespace {
 std::string describe(const Menu& menu) {
   std::string text;
   for (const MenuItem& item : menu.items) {
-    text += item.separator ? "---" : item.title + "|" + item.action + "|" + item.key + "|";
-    if (!item.separator)
-      text += std::string(item.enabled ? "" : "off") + (item.checked ? "on" : "");
-    text += "\n";
+    text += item.separator ? "---\n"
+                           : item.title + "|" + item.action + "|" + item.key + "|" +
+                                 (item.enabled ? "" : "off") + (item.checked ? "on" : "") + "\n";
   }
   return text;
 }
