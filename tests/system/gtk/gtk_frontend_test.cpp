@@ -19,7 +19,7 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/standin_machine.h"
-#include "tests/system/desktop_program.h"
+#include "tests/system/gtk/desktop_program.h"
 #include "tests/system/gtk/gtk_testing.h"
 
 namespace kestrova::testing {
