@@ -113,7 +113,6 @@ TEST_F(CurlHttpTest, FailuresGiveAReadableErrorAndNoBodyAndOnlyHttpIsSpoken) {
 
 TEST_F(CurlHttpTest, ADownloadIsATemporaryFileGoneAfterItsCompletion) {
   const std::string payload(300'000, 'd');
-  server.on("GET", "/K.dmg", LoopbackReply{.body = payload, .contentType = "x/y"});
   server.on("GET", "/slow", LoopbackReply{.body = "late", .delaySeconds = 20});
   std::string seen, bytes;  // the file and what it held, as its completion found them
   const auto download = [&](const std::string& url) {
