@@ -60,13 +60,15 @@ TEST(Shell, EachKindOfEndingArgumentsAndEnvironmentAndNoDescriptorOrZombieLeft) 
   EXPECT_TRUE(::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD) << "a zombie is left";
 }
 
-// The verification tools' runner: the two streams apart, and a tool past its limit ended with what
-// it started (the sleep below holds the pipes open too) rather than waited for.
+// The verification tools' runner: the two streams apart, each cut to its first MiB while the
+// tool still writes on, and a tool past its limit ended with what it started (the sleep below
+// holds the pipes open too) rather than waited for.
 TEST(Shell, ALimitedRunKeepsTheStreamsApartAndEndsAToolPastItsLimit) {
   testing::TestPlatform platform;
   auto& runner = platform.realRunner;
-  EXPECT_EQ(runner.runLimited("/bin/sh", {"-c", "echo out; echo err >&2; exit 3"}, 10),
-            (ToolOutput{3, "out\n", "err\n", false}));
+  const char* const big = "head -c 1100000 /dev/zero | tr '\\0' a; echo err >&2; exit 3";
+  EXPECT_TRUE(runner.runLimited("/bin/sh", {"-c", big}, 10) ==
+              (ToolOutput{3, std::string(1 << 20, 'a'), "err\n", false}));
   const auto late =
       runner.runLimited("/bin/sh", {"-c", "echo out; sleep 60 & echo $! >&2; wait"}, 0.3);
   EXPECT_EQ(std::tie(late.status, late.out, late.overran), std::tuple(-1, "out\n", true));

@@ -180,15 +180,14 @@ TEST_F(AgentTest, StaleMeansTheReadableFileDoesNotNameThisCopysEngine) {
   EXPECT_EQ(runner.countStartingWith(kLaunchctl), 0U);
 }
 
-// A stale file is repointed and said so in the system log, even when the reinstallation fails.
+// A stale file is repointed and said so in the system log, even when the reinstallation fails
+// (what the user is told then is the controller tests').
 TEST_F(AgentTest, RepairIsLoggedEvenWhenItFails) {
   const std::string resources = placeBundle(true, true);
   env.sandbox.write(kAgentFile, "<string>/Applications/Kestrova.app</string>");
   runner.answer(kPrint, kUnknownService);
   runner.answer(bootstrapLine(), kIoError);
-  const Agent::Repair repair = Agent::repairIfStale();
-  EXPECT_TRUE(repair.attempted);
-  EXPECT_TRUE(repair.failure);
+  (void)Agent::repairIfStale();
   EXPECT_EQ(env.host.logLines(), std::vector<std::string>{"Kestrova: startup agent points "
                                                           "elsewhere \u2014 repointing to " +
                                                           resources + "/engine/kestrova.py"});

@@ -46,10 +46,9 @@ TEST(DashboardPassword, AnyFailureOrBlankPasswordShowsTheFailureAlert) {
                          "authorise, try again and choose Allow.",
                          {"OK"},
                          std::nullopt};
-  for (const ShellResult& answer :
-       {ShellResult{44, "security: The specified item could not be found"},
-        ShellResult{-1, "launch failed: No such file or directory"}, ShellResult{1, "hunter2\n"},
-        ShellResult{0, " \n\t\r\n "}}) {
+  // A tool that failed, or could not start, gives no password, whatever it printed.
+  for (const ShellResult& answer : {ShellResult{-1, "launch failed: No such file or directory"},
+                                    ShellResult{1, "hunter2\n"}, ShellResult{0, " \n\t\r\n "}}) {
     const Shown shown = showWith(answer);
     EXPECT_EQ(shown.alerts, std::vector<AlertSpec>{failed}) << answer.output;
     EXPECT_EQ(shown.pasteboard, std::nullopt);

@@ -27,7 +27,6 @@ TEST(DeriveStatus, FollowsTheFlagRules) {
       {R"({"setup_complete": "false"})", S::idle},
       {R"({"enabled": 1})", S::onAir},
       {R"({"enabled": 0.5})", S::idle},
-      {R"({"enabled": true, "playing": "no"})", S::onAir},
       {"{\"enabled\": true, \"now\": \"caf\xE9.mp4\"}", S::onAir},  // not UTF-8: state kept
       {R"({"enabled": true, "now": "\udc80.mp4"})", S::onAir},      // an unpaired surrogate
   };

@@ -1,11 +1,14 @@
 // The status item for each state of the engine: the title shown where no symbol image can be had
-// (before macOS 11, or a theme without it), and the menu. The symbols are the desktop tests'.
+// (before macOS 11, or a theme without it), and the menu. The symbols are the desktop tests'. Also
+// the application menu's edit commands, whose shortcuts the dashboard's fields rely on.
 #include "app/shell/status_menu.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
+
+#include "app/shell/app_menu.h"
 
 namespace kestrova {
 namespace {
@@ -54,6 +57,13 @@ TEST(StatusMenu, EachStatesFallbackTitleItsOwnItemsThenTheCommonOnes) {
       "Kestrova \u2014 LIVE EVENT|||off\n  \u25B6 Show|||off\n" + kOpen + kRunning + kCommon;
   playing.replace(playing.find("toggleAgent||"), 13, "toggleAgent||on");
   EXPECT_EQ(describe(buildStatusMenu(EngineStatus::live, "Show", true)), playing);
+}
+
+// An upper-case key adds Shift: Redo is Undo's key with Shift, not a second Undo.
+TEST(AppMenu, TheEditCommandsHaveTheirShortcuts) {
+  EXPECT_EQ(describe(buildAppMenu().items.at(1).submenu.at(0)),
+            "Undo|undo:|z|\nRedo|redo:|Z|\nCut|cut:|x|\nCopy|copy:|c|\nPaste|paste:|v|\n"
+            "Select All|selectAll:|a|\n");
 }
 
 }  // namespace
