@@ -45,7 +45,6 @@ TEST_F(DiagnosticsTest,
   const ShellResult complaint = shell("/usr/bin/tail", {"-n", "400", platform.sandbox.path(kLog)});
   Diagnostics::save(EngineStatus::needsSetup);
   EXPECT_EQ(report().find("--- config"), std::string::npos) << report();
-  EXPECT_NE(complaint.output.find("No such file"), std::string::npos);
   EXPECT_TRUE(report().ends_with("log lines ---\n" + complaint.output)) << report();
   // A config there but unreadable (a socket, whoever we are) may hold secrets: no log is shown.
   sockaddr_un config{};

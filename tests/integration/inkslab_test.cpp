@@ -70,11 +70,11 @@ TEST_F(InkslabTest, RefusalsPrintTheUsageAndFailedWritesExitTwoLeavingNothingBeh
         << out;
   }
   EXPECT_EQ(entriesIn(sandbox.home()), 2u) << "only plain and taken.png";
-  EXPECT_EQ(sandbox.read("plain"), "not a folder");
 
-  // An existing card is replaced whole, by a file made as a new one would be.
+  // An existing card is replaced whole, by a file made as a new one would be; here by one whose
+  // text is taller than the card, so that its ink runs to the bottom row.
   sandbox.write("card.png", std::string(100000, 'x'), fs::perms::owner_all);
-  EXPECT_EQ(render({"0", "80", "336699", "HIH", "30", "FFFFFF"}).height, 80);
+  EXPECT_EQ(render({"0", "20", "336699", "HIH", "30", "FFFFFF"}).height, 20);
   EXPECT_EQ(entriesIn(sandbox.home()), 3u) << "only card.png, plain and taken.png";
   EXPECT_NE(fs::status(sandbox.path("card.png")).permissions() & fs::perms::others_read,
             fs::perms::none);

@@ -1,10 +1,12 @@
-// The publisher's guards, in process: its command line, and its refusals, each made before
-// anything is built, so that an earlier publication in the output folder survives them whole.
+// The publisher in process: its command line, its refusals, each made before anything is built,
+// so that an earlier publication in the output folder survives them whole, and the publication
+// that passes them.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sstream>
 
+#include "app/platform/file_calls.h"
 #include "tests/support/sandbox.h"
 #include "tools/release/publish.h"
 #include "tools/release/release_options.h"
@@ -28,11 +30,9 @@ TEST(Publisher, AnOptionWithoutItsValueIsRefused) {
   std::ostringstream out;
   EXPECT_EQ(release::verifyRelease({"ftp://h/f", {}, ""}, out),
             "ftp://h/f is not an http or https address a station would accept.");
-  const auto parsed = release::parseOptions({"1.2", "--out", "dir", "--critical"}, "built");
-  EXPECT_EQ(std::get<PublishOptions>(std::get<release::Options>(parsed)).outDir, "dir");
 }
 
-TEST(Publisher, RefusesWhatNoStationWouldOfferOrReadAndLeavesTheEarlierReleaseWhole) {
+TEST(Publisher, RefusesWhatNoStationWouldOfferOrReadKeepingTheEarlierReleaseThenPublishes) {
   const Sandbox sandbox;
   const std::string feedEnd = R"(", "url": "https://a.invalid/x", "published": 0, "sha256": ")";
   const auto feed = [&](const std::string& version) {
@@ -69,6 +69,19 @@ TEST(Publisher, RefusesWhatNoStationWouldOfferOrReadAndLeavesTheEarlierReleaseWh
     EXPECT_EQ(readFile(out + "/Kestrova-9.9.9.dmg"), "earlier image");
     EXPECT_EQ(entriesIn(out), 1u) << "no output";
   }
+  // What passes is published where the command line asks, the feed by the durable writer, whose
+  // order the atomic file test shows: flushed before its rename, and its folder after.
+  struct Flushes final : FileCalls {
+    int count = 0;
+    int flushToDisk(int fd) override { return ++count, FileCalls::flushToDisk(fd); }
+  } flushes;
+  const ScopedFileCalls installed(flushes);
+  const auto options = std::get<PublishOptions>(std::get<release::Options>(release::parseOptions(
+      {"9.9.9", "--bundle", KESTROVA_BUNDLE_DIR, "--out", out, "--critical"}, "")));
+  std::ostringstream printed;
+  EXPECT_EQ(release::publish(options, printed, printed), std::nullopt);
+  EXPECT_EQ(flushes.count, 2) << "the feed and its folder";
+  EXPECT_EQ(entriesIn(out), 2u) << printed.str();
 }
 
 }  // namespace

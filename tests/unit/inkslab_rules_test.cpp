@@ -72,7 +72,6 @@ TEST(InkslabText, Utf16KeepsEveryCharacterAndReplacesEachInvalidByte) {
 TEST(InkslabLayout, WidthAndBaselines) {
   const std::vector<LineMetrics> lines = {{97.2, 40}, {120.0, 20}};
   EXPECT_EQ(cardWidth(0, lines, 16384), 168);  // the widest line rounded up, plus 48
-  EXPECT_EQ(cardWidth(1920, lines, 16384), 1920);
   EXPECT_EQ(cardWidth(0, std::vector<LineMetrics>{{16336.0, 40}}, 16384), 16384);
   EXPECT_FALSE(cardWidth(0, std::vector<LineMetrics>{{16336.5, 40}}, 16384));
   // The lines are centred as one block, each on its own.
