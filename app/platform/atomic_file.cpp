@@ -60,7 +60,7 @@ std::optional<std::string> fillTemporary(Descriptor& fd, std::string_view conten
   if (const int error = fileCalls().flushToDisk(fd.get())) {
     return describe(error);
   }
-  if (::close(fd.release()) != 0) {
+  if (fileCalls().close(fd.release()) != 0) {
     return describe(errno);
   }
   return std::nullopt;

@@ -25,6 +25,8 @@ ssize_t FileCalls::write(int fd, const void* data, std::size_t size) {
 
 int FileCalls::flushToDisk(int fd) { return os::flushToDisk(fd); }
 
+int FileCalls::close(int fd) { return ::close(fd); }
+
 int FileCalls::rename(const char* from, const char* to) { return std::rename(from, to); }
 
 FileCalls& fileCalls() {

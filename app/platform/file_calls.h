@@ -21,6 +21,8 @@ class FileCalls {
   // Makes what was written to `fd` (a file or a folder) survive a power loss; 0, else the error
   // number.
   virtual int flushToDisk(int fd);
+  // As close(2): 0, else -1 with errno set; a network file system may report a lost write here.
+  virtual int close(int fd);
   // As rename(2): 0, else -1 with errno set.
   virtual int rename(const char* from, const char* to);
 };

@@ -52,7 +52,9 @@ struct FakeWebWindow final : WebWindow {
   int broughtToFront = 0;
   bool visible = false;
 
-  void load(const std::string& url, double /*timeoutSeconds*/) override { loads.push_back(url); }
+  void load(const std::string& url, double timeoutSeconds) override {
+    loads.push_back(url + " within " + std::to_string(timeoutSeconds));
+  }
   void bringToFront() override {
     ++broughtToFront;
     visible = true;

@@ -33,6 +33,7 @@ struct RecordingCalls final : FileCalls {
     const bool folder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
     return fails(folder ? "flush folder" : "flush file") ? EIO : FileCalls::flushToDisk(fd);
   }
+  int close(int fd) override { return FileCalls::close(fd) == 0 && !fails("close") ? 0 : -1; }
   int rename(const char* from, const char* to) override {
     return fails("rename") ? -1 : FileCalls::rename(from, to);
   }
@@ -41,7 +42,8 @@ struct RecordingCalls final : FileCalls {
 // The data reaches the disk before the rename makes it the file, and the rename reaches it
 // after; a failed step leaves the old file whole. A folder that cannot be flushed is no failure.
 TEST(AtomicFile, WritesFlushesRenamesFlushesTheFolderAndAFailedStepKeepsTheOldFile) {
-  const std::vector<std::string> all = {"write", "write", "flush file", "rename", "flush folder"};
+  const std::vector<std::string> all = {"write", "write",  "flush file",
+                                        "close", "rename", "flush folder"};
   for (std::size_t failAt = 0; failAt <= all.size(); ++failAt) {
     SCOPED_TRACE(failAt);
     Sandbox sandbox;
