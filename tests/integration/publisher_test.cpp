@@ -82,6 +82,7 @@ TEST(Publisher, RefusesWhatNoStationWouldOfferOrReadKeepingTheEarlierReleaseThen
   EXPECT_EQ(release::publish(options, printed, printed), std::nullopt);
   EXPECT_EQ(flushes.count, 2) << "the feed and its folder";
   EXPECT_EQ(entriesIn(out), 2u) << printed.str();
+  EXPECT_THAT(printed.str(), ::testing::HasSubstr("1. " + out + "/Kestrova-9.9.9.dmg\n     to "));
 }
 
 }  // namespace

@@ -48,8 +48,7 @@ TEST(DiagnosticsReport, EveryEngineSecretKeyLosesItsValueAtAnyDepth) {
     facts.configText =
         R"({")" + key + R"(": "Top-9z", "outputs": [{")" + key + R"(": "Deep-9z"}]})";
     facts.logTail = "using Top-9z and Deep-9z\n";
-    const std::string report = buildReport(facts);
-    EXPECT_EQ(report.find("-9z") != std::string::npos, key == "not_a_secret") << report;
+    EXPECT_EQ(buildReport(facts).find("-9z") != std::string::npos, key == "not_a_secret");
   }
 }
 
@@ -59,7 +58,7 @@ TEST(DiagnosticsReport, TheLogLosesEverySecretHoweverWrittenAndIsLeftOutWhenThey
       {R"({"password": "p\"a ss/é", "port": 8787})",
        "a p\"a ss/é b p\\\"a ss\\/\\u00e9 c p%22a%20ss%2F%C3%A9 d p%22a+ss/%c3%a9 port 8787",
        "a <removed> b <removed> c <removed> d <removed> port 8787"},
-      {R"({"yt_api_key": {"v": 1.50}, "outputs": [{"stream_key": 12345678901234567890123}]})",
+      {R"({"yt_api_key": {"v": [1.50]}, "outputs": [{"stream_key": 12345678901234567890123}]})",
        "key 1.50 and 12345678901234567890123", "key <removed> and <removed>"},
       {R"({"password": "KEY-1", "stream_key": "KEY-12", "fb_rtmp_url": "rtmp://x/KEY"})",
        "KEY-12 KEY-1 rtmp://x/KEY-12 KEY", "<removed> <removed> <removed> KEY"},
