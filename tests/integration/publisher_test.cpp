@@ -82,6 +82,13 @@ TEST(Publisher, RefusesWhatNoStationWouldOfferOrReadKeepingTheEarlierReleaseThen
   EXPECT_EQ(release::publish(options, printed, printed), std::nullopt);
   EXPECT_EQ(flushes.count, 2) << "the feed and its folder";
   EXPECT_EQ(entriesIn(out), 2u) << printed.str();
+  // An image that cannot take its place leaves the earlier feed where it was, naming its image.
+  sandbox.write("blocked/Kestrova-9.9.9.dmg/kept", "");
+  const std::string earlierFeed = sandbox.write("blocked/appcast.json", "earlier feed");
+  auto blocked = options;
+  blocked.outDir = sandbox.path("blocked");
+  EXPECT_NE(release::publish(blocked, printed, printed), std::nullopt);
+  EXPECT_EQ(readFile(earlierFeed), "earlier feed");
   EXPECT_THAT(printed.str(), ::testing::HasSubstr("1. " + out + "/Kestrova-9.9.9.dmg\n     to "));
 }
 
