@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/integration/controller_fixture.h"
@@ -194,15 +195,16 @@ TEST_F(ControllerTest, TheLoginSwitchUninstallsAndInstallsAndRebuildsTheMenuAtOn
   EXPECT_EQ(platform.loop.pendingTimers(), timers);
 }
 
-// Reopening shows the dashboard only when no window is visible; a log folder that does not exist
-// yet is still revealed without a message.
+// Reopening shows the dashboard, at its own width, only when no window is visible; a log folder
+// that does not exist yet is still revealed without a message.
 TEST_F(ControllerTest, MenuActionsReopenLogsAndHelp) {
   EXPECT_TRUE(delegate->applicationShouldHandleReopen(true) && platform.ui.webWindowSpecs.empty());
   EXPECT_TRUE(delegate->applicationShouldHandleReopen(false));
   for (const char* action : {"openDashboardInBrowser", "showLogs", "help", "noSuchAction"}) {
     delegate->perform(action);
   }
-  EXPECT_EQ(platform.ui.webWindowSpecs.size(), 1u);
+  EXPECT_EQ(std::tuple(platform.ui.webWindowSpecs.size(), platform.ui.webWindowSpecs.at(0).width),
+            std::tuple(1u, 1040));
   EXPECT_EQ(platform.ui.openedURLs,
             (std::vector<std::string>{"http://127.0.0.1:8800/", "https://kestrova.talmiro.com/"}));
   EXPECT_EQ(platform.ui.revealedFiles, std::vector{platform.sandbox.path(kLogs + "/stream.log")});

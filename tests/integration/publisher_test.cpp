@@ -4,10 +4,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
+#include <string>
+#include <tuple>
+#include <variant>
 
 #include "app/platform/file_calls.h"
 #include "tests/support/sandbox.h"
+#include "tools/release/previous_feed.h"
 #include "tools/release/publish.h"
 #include "tools/release/release_options.h"
 #include "tools/release/verify_release.h"
@@ -30,6 +35,21 @@ TEST(Publisher, AnOptionWithoutItsValueIsRefused) {
   std::ostringstream out;
   EXPECT_EQ(release::verifyRelease({"ftp://h/f", {}, ""}, out),
             "ftp://h/f is not an http or https address a station would accept.");
+}
+
+// A previous feed on the web is fetched as stations fetch it: uncached, and given a minute.
+TEST(Publisher, APreviousFeedOnTheWebIsFetchedUncachedWithinAMinute) {
+  release::ToolPlatform tool("", {});
+  struct Recorder final : Http {  // answers at once, as a host that refused the request
+    HttpRequest got;
+    void send(HttpRequest r, std::function<void(HttpResponse)> done) override { got = r, done({}); }
+    void download(HttpRequest, std::function<void(DownloadResult)>) override {}
+  } http;
+  Platform p(platform().loop(), http, platform().ui(), platform().host(), platform().runner(), {});
+  const ScopedPlatform installed(p);
+  EXPECT_TRUE(std::holds_alternative<std::string>(release::readFeed("https://h/f", tool)));
+  EXPECT_EQ(std::tuple(http.got.url, http.got.cachePolicy, http.got.timeoutSeconds),
+            std::tuple("https://h/f", CachePolicy::ignoreLocalCache, 60.0));
 }
 
 TEST(Publisher, RefusesWhatNoStationWouldOfferOrReadKeepingTheEarlierReleaseThenPublishes) {

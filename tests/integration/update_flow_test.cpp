@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/platform/modal_scope.h"
@@ -147,6 +148,10 @@ TEST_F(UpdateFlow, AnUpdateFinishingUnderAnOpenAlertQuitsAtOnce) {
   finishDownload();
   platform.loop.advance(4 * 3600);
   EXPECT_TRUE(platform.ui.terminated);
+  // Each verification tool gets long enough for a large image on a slow disk.
+  const auto limit = [&](const std::string& tool) { return runner.limitOf("/usr/bin/" + tool); };
+  EXPECT_EQ(std::pair(limit("shasum"), limit("codesign")), std::pair(600.0, 60.0));
+  EXPECT_EQ(std::pair(limit("hdiutil attach"), limit("hdiutil detach")), std::pair(600.0, 60.0));
 }
 
 // Run from a plain folder (a bare executable), the copy is not replaced: neither by the app, which

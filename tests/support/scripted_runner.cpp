@@ -15,11 +15,12 @@ std::size_t ScriptedRunner::countStartingWith(const std::string& prefix) const {
 }
 
 ShellResult ScriptedRunner::run(const std::string& path, const std::vector<std::string>& arguments,
-                                double /*timeout*/) {
+                                double timeout) {
   std::string called = path;
   for (const auto& argument : arguments) called += " " + argument;
   std::lock_guard lock(mutex_);
   calls_.push_back(called);
+  limits_[called] = timeout;
   auto& queue = scripts_[called];
   if (queue.empty()) return {-1, "launch failed: nothing scripted for this command"};
   ShellResult result = queue.front();

@@ -1,4 +1,5 @@
-// A CommandRunner double: canned results per command line, and a record of every call.
+// A CommandRunner double: canned results per command line, and a record of every call and of the
+// time limit each was given.
 #pragma once
 
 #include <algorithm>
@@ -34,6 +35,13 @@ class ScriptedRunner final : public CommandRunner {
   }
   // How many calls began with this text (e.g. the tool's path).
   [[nodiscard]] std::size_t countStartingWith(const std::string& prefix) const;
+  // The time limit last given to the first command line (in sorted order) beginning with this text;
+  // -1 when none was run.
+  [[nodiscard]] double limitOf(const std::string& prefix) const {
+    std::lock_guard lock(mutex_);
+    const auto found = limits_.lower_bound(prefix);
+    return found != limits_.end() && found->first.starts_with(prefix) ? found->second : -1;
+  }
 
   ShellResult run(const std::string& path, const std::vector<std::string>& arguments,
                   double timeout) override;
@@ -49,6 +57,7 @@ class ScriptedRunner final : public CommandRunner {
   // A command line with nothing scripted gets a launch failure, as a missing tool would.
   std::map<std::string, std::deque<ShellResult>> scripts_;
   std::vector<std::string> calls_;
+  std::map<std::string, double> limits_;  // by command line
 };
 
 }  // namespace kestrova::testing
