@@ -63,6 +63,7 @@ TEST(Publisher, RefusesWhatNoStationWouldOfferOrReadKeepingTheEarlierReleaseThen
       {{.version = "9.9.9", .previousFeed = feed("9.9.9")},
        "9.9.9 is not newer than 9.9.9, the version of the previous feed, by the app's rule"},
       {{.version = "9.9.9", .previousFeed = feed("9.10")}, "9.9.9 is not newer than 9.10,"},
+      {{.version = "9.9.9", .previousFeed = sandbox.path("gone")}, "Could not read the feed"},
       {{.version = "2.0", .previousFeed = feed("2.0-beta")},
        "2.0-beta counts as 2.0, so 2.0 will not be offered after it."},
       {{.version = "2.0-beta"}, "Refusing 2.0-beta: 2.0-beta counts as 2.0, so 2.0 will not be"},

@@ -74,8 +74,14 @@ TEST_F(Release, AStationOffersInstallsAndReopensThePublishedRelease) {
       "GET", image,
       LoopbackReply{.body = readFile(out + image), .contentType = "application/octet-stream"});
   server.on("GET", "/appcast.json", LoopbackReply{.body = readFile(out + "/appcast.json")});
-  const auto verified =
-      shell(kPublisher, {"--verify", server.url("/appcast.json"), "--bundle", app});
+  const std::string previous =
+      env.sandbox.write("previous.json", json{{"version", now},
+                                              {"url", "https://a.invalid/x"},
+                                              {"published", 0},
+                                              {"sha256", std::string(64, 'a')}}
+                                             .dump());
+  const auto verified = shell(kPublisher, {"--verify", server.url("/appcast.json"), "--bundle", app,
+                                           "--previous-feed", previous});
   ASSERT_EQ(verified.status, 0) << verified.output;
 
   // The running copy: its process is a stand-in the helper waits for.

@@ -46,7 +46,8 @@ TEST_F(DashboardWindowTest, FailedLoadsAreRetriedTwentyTimesAtMost) {
 TEST_F(DashboardWindowTest, ARetryReloadsTheRootAtTheCurrentPort) {
   dashboard->show();
   dashboard->show();  // a later show only brings the window forward
-  EXPECT_EQ(platform.ui.activations, 2);
+  EXPECT_EQ(std::pair(platform.ui.activations, platform.ui.webWindowSpecs.size()),
+            std::pair(2, std::size_t{1}));
   window().delegate.didFailProvisionalLoad();
   platform.sandbox.write(kConfigFile, R"({"port": 9000})");
   platform.loop.advance(1);  // the failed-loads test times the retry
