@@ -36,8 +36,8 @@ std::string userDatabaseHomeCommand() {
 
 Tools helperTools() {
   Tools tools = standinTools();
-  tools.hdiutil = "/usr/bin/hdiutil";
-  tools.ditto = "/usr/bin/ditto";
+  tools.hdiutil = Tools{}.hdiutil;
+  tools.ditto = Tools{}.ditto;
   return tools;
 }
 
